@@ -1,0 +1,51 @@
+#include "runtime/frame/platform.h"
+
+#include "runtime/frame/error.h"
+#include "runtime/frame/run_state.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+FramePlatform frame_platform;
+
+int32_t frame_message_box(const char* caption, const char* text, int32_t kind, int32_t flags) {
+    // One line on standard error: the text's line ends shown as " | ".
+    std::string line = text;
+    for (size_t i = 0; (i = line.find('\n', i)) != std::string::npos;) line.replace(i, 1, " | ");
+    std::fprintf(stderr, "kavaro: [%s] %s\n", caption, line.c_str());
+    std::fflush(stderr);
+    if (frame_platform.message_box) return frame_platform.message_box(caption, text, kind, flags);
+    return 1;
+}
+
+void frame_exit(int32_t status) {
+    if (frame_platform.exit_process) frame_platform.exit_process(status);
+    if (frame_platform.close_all_files) frame_platform.close_all_files();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(status);
+}
+
+void frame_sleep_ms(int32_t ms) {
+    if (ms <= 0)
+        std::this_thread::yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void frame_stop_program_thread() {
+    frame_run.threads_done.fetch_or(1);
+    if (frame_platform.stop_leaves_thread) throw FrameStopped{};
+    while (!frame_run.exit_now.load()) frame_sleep_ms(16);
+    for (;;) frame_sleep_ms(16);
+}
+
+void frame_system() {
+    if (frame_run.in_gl_scope.load()) frame_raise(271);
+    frame_run.quit_requested.store(1);
+    frame_stop_program_thread();
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Set up, build and run every test: unit, program and end-to-end.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+cd "$root/build"
+ctest --output-on-failure -j"$(nproc)" -LE e2e
+ctest --output-on-failure -L e2e
