@@ -48,5 +48,8 @@ void file_print(int32_t number, StringValue* text, int32_t trailing_blank, int32
                 int32_t line_end);
 double file_input_number(int32_t number, int32_t type);
 void file_kill(StringValue* name);
+// Output to a "SCRN:" file goes to the screen through this (set by the start-up).
+extern void (*file_screen_print)(StringValue* text, int32_t line_end);
+
 // Replaces `new_name` atomically by `old_name`.
 void file_rename(StringValue* old_name, StringValue* new_name);

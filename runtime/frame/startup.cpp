@@ -1,0 +1,172 @@
+#include "runtime/frame/startup.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/display/input.h"
+#include "runtime/files/files.h"
+#include "runtime/frame/arena.h"
+#include "runtime/frame/error.h"
+#include "runtime/frame/platform.h"
+#include "runtime/frame/run_state.h"
+#include "runtime/frame/threads.h"
+#include "runtime/gfx/image.h"
+#include "runtime/gfx/text_output.h"
+#include "runtime/text/random_timer.h"
+#include "runtime/text/string_value.h"
+
+std::string frame_command_line_text;
+std::string frame_start_dir;
+bool frame_fbo_available = false;
+
+// The window side, provided by the display runtime.
+int32_t disp_message_box(const char* caption, const char* text, int32_t kind, int32_t flags);
+void disp_build_frame();
+void disp_register_callbacks();
+void disp_window_created();
+void input_initial_lock_state();
+void input_sync_lock_keys();
+
+namespace {
+
+// Built-in key-trap codes: F1..F10, the arrows with their keypad twins, F11, F12.
+struct KeyTrap {
+    int32_t code = 0, alternate = 0;
+};
+KeyTrap g_key_traps[32];
+
+void init_key_traps() {
+    for (int i = 1; i <= 10; ++i) g_key_traps[i].code = 0x3B00 + (i - 1) * 256;
+    g_key_traps[11] = {0x4800, 100264};
+    g_key_traps[12] = {0x4B00, 100260};
+    g_key_traps[13] = {0x4D00, 100262};
+    g_key_traps[14] = {0x5000, 100258};
+    g_key_traps[30].code = 0x8500;
+    g_key_traps[31].code = 0x8600;
+}
+
+bool mkdir_p(const std::string& path) {
+    std::string cur;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || (path[i] == '/' && i > 0)) {
+            cur = path.substr(0, i);
+            if (mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        }
+    }
+    return true;
+}
+
+// A folder is usable for the saved state when a file can really be created in it.
+bool folder_writable(const std::string& dir) {
+    std::string probe = dir + "/.kavaro-probe-" + std::to_string(getpid());
+    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+std::string frame_choose_working_dir(const std::string& exe_path) {
+    std::string dir;
+    size_t cut = exe_path.find_last_of("\\/:");
+    if (cut != std::string::npos) dir = exe_path[cut] == ':' ? exe_path.substr(0, cut + 1) : exe_path.substr(0, cut);
+    if (cut == 0) dir = "/";
+    if (dir.empty() || !folder_writable(dir)) {
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        std::string base = (xdg && *xdg) ? std::string(xdg)
+                                         : std::string(home && *home ? home : "/tmp") + "/.local/share";
+        dir = base + "/kavaro";
+        mkdir_p(dir);
+    }
+    if (chdir(dir.c_str()) != 0)
+        std::fprintf(stderr, "kavaro: cannot use the folder %s: %s\n", dir.c_str(), std::strerror(errno));
+    return dir;
+}
+
+std::string frame_command_line(int argc, char** argv) {
+    std::string s;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) s += ' ';
+        s += argv[i];
+    }
+    return s;
+}
+
+void frame_init_runtime() {
+    init_key_traps();
+    input_init();
+    gfx_init();
+    frame_arena_init();
+    std::memset(frame_low_memory.bytes, 0, sizeof frame_low_memory.bytes);
+    sv_init();
+    frame_platform.close_all_files = file_close_all;
+}
+
+int frame_main(int argc, char** argv, void (*main_routine)()) {
+    frame_set_program_routine(main_routine);
+    frame_init_runtime();
+
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd)) frame_start_dir = cwd;
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    exe[n > 0 ? n : 0] = '\0';
+    frame_choose_working_dir(exe);
+    frame_command_line_text = frame_command_line(argc, argv);
+
+    timer_capture_base();
+
+    // Without an X display there is no window to show: say so before anything starts.
+    Display* probe = XOpenDisplay(nullptr);
+    if (!probe) {
+        std::fprintf(stderr, "kavaro: cannot open the X display \"%s\"; a graphical session is needed\n",
+                     std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+        return 1;
+    }
+    XCloseDisplay(probe);
+
+    input_initial_lock_state();
+    frame_low_memory.bytes[kLowKeyHead] = 30;
+    frame_low_memory.bytes[kLowKeyTail] = 30;
+
+    gfx_init_screen();
+    gfx_image_new_owned(16, 16, 32);
+    gfx_image_new_owned(32, 32, 32);
+
+    frame_platform.message_box = disp_message_box;
+    frame_threads.build_frame = disp_build_frame;
+    frame_threads.sync_lock_keys = input_sync_lock_keys;
+    file_screen_print = [](StringValue* s, int32_t line_end) { txt_print(s, line_end); };
+    frame_start_threads();
+
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(640, 400);
+    if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) frame_exit(1);
+    glutCreateWindow("Untitled");
+    disp_window_created();
+
+    GLenum err = glewInit();
+    if (err != GLEW_OK)
+        frame_message_box("Alert", reinterpret_cast<const char*>(glewGetErrorString(err)),
+                          FRAME_BOX_OK, 0);
+    else if (glewIsSupported("GL_EXT_framebuffer_object"))
+        frame_fbo_available = true;
+
+    disp_register_callbacks();
+    glutMainLoop();
+    return 0;
+}
