@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The window opens titled "Untitled"; the close button ends the run with status 0 within a second.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$1" "$2"
+e2e_start
+win=$("$XTOOL" find Untitled) || fail "no window titled Untitled"
+sleep 0.5
+"$XTOOL" close "$win"
+status=$(e2e_wait_exit "$APP_PID" 1000)
+[ "$status" = 0 ] || fail "close request ended with '$status'"
+echo "ok: closed with status 0"

@@ -1,0 +1,103 @@
+// A small X11 tool for the end-to-end tests:
+//   xtool find TITLE            window id of the top-level window with that title (waits 10 s)
+//   xtool close WIN             sends WM_DELETE_WINDOW, as a window manager's close button does
+//   xtool size WIN              prints "W H" of the window
+//   xtool resize WIN W H        asks for a new size
+//   xtool grab WIN FILE.ppm     writes the window's pixels as a binary PPM
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+Window find_named(Display* d, Window w, const char* title) {
+    char* name = nullptr;
+    if (XFetchName(d, w, &name) && name) {
+        bool match = std::strcmp(name, title) == 0;
+        XFree(name);
+        if (match) return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < n && !found; ++i) found = find_named(d, children[i], title);
+    if (children) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) {
+        std::fprintf(stderr, "xtool: no display\n");
+        return 2;
+    }
+    std::string cmd = argv[1];
+    if (cmd == "find") {
+        for (int i = 0; i < 200; ++i) {
+            Window w = find_named(d, DefaultRootWindow(d), argv[2]);
+            if (w) {
+                std::printf("%lu\n", w);
+                return 0;
+            }
+            usleep(50000);
+        }
+        return 1;
+    }
+    Window w = std::strtoul(argv[2], nullptr, 0);
+    if (cmd == "close") {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = w;
+        ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, w, False, NoEventMask, &ev);
+        XFlush(d);
+        return 0;
+    }
+    if (cmd == "size") {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(d, w, &a)) return 1;
+        std::printf("%d %d\n", a.width, a.height);
+        return 0;
+    }
+    if (cmd == "resize" && argc >= 5) {
+        XResizeWindow(d, w, static_cast<unsigned>(std::atoi(argv[3])),
+                      static_cast<unsigned>(std::atoi(argv[4])));
+        XFlush(d);
+        return 0;
+    }
+    if (cmd == "grab" && argc >= 4) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(d, w, &a)) return 1;
+        XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width),
+                                static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+        if (!img) return 1;
+        FILE* f = std::fopen(argv[3], "wb");
+        if (!f) return 1;
+        std::fprintf(f, "P6\n%d %d\n255\n", a.width, a.height);
+        for (int y = 0; y < a.height; ++y)
+            for (int x = 0; x < a.width; ++x) {
+                unsigned long p = XGetPixel(img, x, y);
+                unsigned char rgb[3] = {static_cast<unsigned char>((p >> 16) & 255),
+                                        static_cast<unsigned char>((p >> 8) & 255),
+                                        static_cast<unsigned char>(p & 255)};
+                std::fwrite(rgb, 1, 3, f);
+            }
+        std::fclose(f);
+        XDestroyImage(img);
+        return 0;
+    }
+    return 2;
+}
