@@ -42,14 +42,22 @@ void file_open(StringValue* name, int32_t mode, int32_t access, int32_t lock, in
                int64_t record_length);
 void file_open_letter(StringValue* letter, int32_t number, StringValue* name,
                       int64_t record_length);
+// A number that is not open is ignored.
 void file_close(int32_t number);
+// Closes every open file; runs even while an error is pending (restart and exit use it).
 void file_close_all();
+// `text` is consumed when temporary.
 void file_print(int32_t number, StringValue* text, int32_t trailing_blank, int32_t next_zone,
                 int32_t line_end);
 double file_input_number(int32_t number, int32_t type);
 void file_kill(StringValue* name);
-// Output to a "SCRN:" file goes to the screen through this (set by the start-up).
+// Output to a "SCRN:" file goes to the screen through this (set by the start-up); `text` is
+// consumed when temporary. Unset: the bytes go to standard output.
 extern void (*file_screen_print)(StringValue* text, int32_t line_end);
 
 // Replaces `new_name` atomically by `old_name`.
+// Names are consumed when temporary.
 void file_rename(StringValue* old_name, StringValue* new_name);
+
+// The slot of an open number, or nullptr.
+FileSlot* file_slot(int32_t number);

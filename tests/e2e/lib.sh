@@ -36,20 +36,17 @@ e2e_start() {
   APP_PID=$!
 }
 
-# Waits up to $2 milliseconds for pid $1 to end; prints its status, or "timeout".
+# Waits up to $2 milliseconds for pid $1 to end; sets EXIT_STATUS to its status or "timeout".
 e2e_wait_exit() {
   local pid=$1 limit=$2 start now
   start=$(date +%s%3N)
+  EXIT_STATUS=timeout
   while kill -0 "$pid" 2>/dev/null; do
     now=$(date +%s%3N)
-    if [ $((now - start)) -gt "$limit" ]; then
-      echo timeout
-      return 0
-    fi
+    [ $((now - start)) -gt "$limit" ] && return 0
     sleep 0.02
   done
-  local status=0
-  wait "$pid" || status=$?
+  EXIT_STATUS=0
+  wait "$pid" || EXIT_STATUS=$?
   APP_PID=""
-  echo "$status"
 }

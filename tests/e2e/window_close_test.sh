@@ -7,6 +7,6 @@ e2e_start
 win=$("$XTOOL" find Untitled) || fail "no window titled Untitled"
 sleep 0.5
 "$XTOOL" close "$win"
-status=$(e2e_wait_exit "$APP_PID" 1000)
-[ "$status" = 0 ] || fail "close request ended with '$status'"
+e2e_wait_exit "$APP_PID" 1000
+[ "$EXIT_STATUS" = 0 ] || fail "close request ended with '$EXIT_STATUS'"
 echo "ok: closed with status 0"
