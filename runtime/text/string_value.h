@@ -19,10 +19,18 @@ struct StringValue {
 // Start-up: descriptor pool, recycle stack, lists, the 1 MB heap and the permanent values.
 void sv_init();
 
+// Every operation below initialises the engine on first use, so calling sv_init first is optional.
+// Value-producing operations consume temporary arguments; sv_equal and sv_not_equal do not.
+// While a run-time error is pending they do nothing and yield sv_empty() (or 0); sv_new*,
+// sv_free and sv_cleanup always work so that the statement's temporaries are still released.
 StringValue* sv_new(int32_t length, int32_t temporary);
 StringValue* sv_new_text(const char* text);
 StringValue* sv_new_text_len(const char* text, int32_t length);
+// All values live in the string heap here; kept for callers that ask for low memory.
 StringValue* sv_new_low(int32_t length, int32_t temporary);
+// Permanent fixed-length value over caller-owned storage (length never changes; freeing it
+// releases only the descriptor).
+StringValue* sv_new_fixed(uint8_t* bytes, int32_t length);
 void sv_free(StringValue* s);
 StringValue* sv_assign(StringValue* dest, StringValue* src);
 StringValue* sv_concat(StringValue* a, StringValue* b);
@@ -45,3 +53,20 @@ int32_t sv_temp_count();
 StringValue* sv_one_space();
 // The runtime's permanent empty string.
 StringValue* sv_empty();
+
+// Unlinks a value from a random-access file's record field before it is freed (set by the
+// file layer when it supports record fields; nullptr: the link is only cleared).
+extern void (*sv_unlink_file_field)(StringValue* s);
+
+// Number of malloc/realloc/new calls the string engine has made since process start.
+uint64_t sv_system_allocations();
+
+struct SvHeapStats {
+    int64_t heap_size = 0;       // bytes in the string heap buffer
+    int64_t end_mark = 0;        // offset of the first unused byte
+    int32_t heap_list_count = 0; // entries in the heap list, freed ones included
+    int32_t heap_live = 0;       // live heap values
+    int32_t temp_count = 0;      // temporary list count (1 when empty)
+    int32_t recycled = 0;        // descriptors waiting on the recycle stack
+};
+SvHeapStats sv_heap_stats();
