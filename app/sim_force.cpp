@@ -1,0 +1,335 @@
+// The force step: rule texts read once per step, positions packed per species, pass 1 shared out
+// over a persistent pool of worker threads by subject particle. Every particle's force is summed
+// in the same order as in the straightforward step, so the results are the same to the bit.
+#include "app/sim_force.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/sim_state.h"
+#include "runtime/text/number_text.h"
+#include "runtime/text/random_timer.h"
+
+int64_t sim_force_pairs = 0;
+
+namespace {
+
+constexpr int32_t kSpecies = 10;  // species numbers a rule text can name
+constexpr int32_t kSlots = kSpecies * kSimParticleSlots;
+constexpr int32_t kMaxGroups = 4096;  // per species; sync writes at most 10
+constexpr int32_t kMaxThreads = 64;
+constexpr int32_t kMaxChunks = kMaxThreads * 8 + 8;
+// Below this many pairs a step is not worth waking the workers for.
+constexpr int64_t kParallelPairs = 4096;
+
+struct Group {
+    double strength;
+    int32_t object;  // species
+};
+
+// One step's packed input and output, shared with the workers. Written by the program thread
+// before the workers are started, read by them; each force slot is written by one worker.
+struct ForceJob {
+    float px[kSlots], py[kSlots], pz[kSlots];
+    float fx[kSlots], fy[kSlots], fz[kSlots];
+    int8_t species_of[kSlots];
+    int32_t start[kSpecies + 1];
+    int32_t count[kSpecies];
+    Group groups[kSpecies][kMaxGroups];
+    int32_t group_count[kSpecies];
+    int32_t subjects;
+    double deg;
+    double pull;
+    int32_t chunk_size;
+    int32_t chunks;
+    float chunk_max[kMaxChunks];
+    std::atomic<int32_t> next_chunk{0};
+};
+ForceJob g_job;
+
+struct ForcePool {
+    std::mutex lock;
+    std::condition_variable start;
+    std::condition_variable done;
+    uint64_t generation = 0;
+    int32_t busy = 0;
+    bool quit = false;
+    std::vector<std::thread> workers;
+
+    ~ForcePool() { stop_all(); }
+    void stop_all() {
+        {
+            std::lock_guard<std::mutex> g(lock);
+            quit = true;
+        }
+        start.notify_all();
+        for (auto& t : workers) t.join();
+        workers.clear();
+        quit = false;
+    }
+};
+ForcePool& pool() {
+    static ForcePool p;
+    return p;
+}
+
+int32_t g_threads_wanted = 0;
+
+// One of the three parts of a pair: the angle of (num, den) in its plane, turned half a circle,
+// its cosine times the strength. Roundings to single where the values are stored.
+inline float part(float num, float den, double strength, double deg) {
+    float r = static_cast<float>((static_cast<double>(num) + 1e-7) /
+                                 (static_cast<double>(den) + 1e-7));
+    float a = static_cast<float>(std::atan(static_cast<double>(r)) / deg);
+    if (den < 0) a = static_cast<float>(static_cast<double>(a) + 180);
+    if (a < 0) a = static_cast<float>(static_cast<double>(a) + 360);
+    float arg = static_cast<float>(deg * (static_cast<double>(a) + 180));
+    return static_cast<float>(std::cos(static_cast<double>(arg)) * strength);
+}
+
+// Forces of subject particles [from, to); returns their largest component (NaN ignored).
+float forces(ForceJob& j, int32_t from, int32_t to) {
+    float biggest = -1e15f;
+    const double deg = j.deg;
+    for (int32_t i = from; i < to; ++i) {
+        const int32_t s = j.species_of[i];
+        const float px = j.px[i], py = j.py[i], pz = j.pz[i];
+        float fx = 0, fy = 0, fz = 0;
+        for (int32_t k = 0; k < j.group_count[s]; ++k) {
+            const double strength = j.groups[s][k].strength;
+            const int32_t t = j.groups[s][k].object;
+            const int32_t q0 = j.start[t], q1 = q0 + j.count[t];
+            for (int32_t q = q0; q < q1; ++q) {
+                const float dx = px - j.px[q];
+                const float dy = py - j.py[q];
+                const float dz = pz - j.pz[q];
+                const float d = static_cast<float>(
+                    std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
+                              static_cast<double>(dz) * dz));
+                const float ux = part(dx, dz, strength, deg);
+                const float uy = part(dy, dx, strength, deg);
+                const float uz = part(dz, dy, strength, deg);
+                float g = static_cast<float>(500 / std::sqrt(static_cast<double>(d)));
+                if (g > 100) g = 100;
+                fx = static_cast<float>(static_cast<double>(fx) - static_cast<double>(ux) * g);
+                fy = static_cast<float>(static_cast<double>(fy) - static_cast<double>(uy) * g);
+                fz = static_cast<float>(static_cast<double>(fz) - static_cast<double>(uz) * g);
+            }
+        }
+        if (j.pull != 0) {
+            fx = static_cast<float>(fx - static_cast<double>(px) * j.pull * 2);
+            fy = static_cast<float>(fy - static_cast<double>(py) * j.pull * 2);
+            fz = static_cast<float>(fz - static_cast<double>(pz) * j.pull * 2);
+        }
+        j.fx[i] = fx;
+        j.fy[i] = fy;
+        j.fz[i] = fz;
+        // The maximum does not depend on the order in which the values are met.
+        if (std::fabs(fx) > biggest) biggest = std::fabs(fx);
+        if (std::fabs(fy) > biggest) biggest = std::fabs(fy);
+        if (std::fabs(fz) > biggest) biggest = std::fabs(fz);
+    }
+    return biggest;
+}
+
+void run_chunks(ForceJob& j) {
+    for (;;) {
+        const int32_t c = j.next_chunk.fetch_add(1, std::memory_order_relaxed);
+        if (c >= j.chunks) return;
+        const int32_t from = c * j.chunk_size;
+        const int32_t to = std::min(j.subjects, from + j.chunk_size);
+        j.chunk_max[c] = forces(j, from, to);
+    }
+}
+
+void worker_body(uint64_t seen) {
+    ForcePool& p = pool();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> g(p.lock);
+            p.start.wait(g, [&] { return p.quit || p.generation != seen; });
+            if (p.quit) return;
+            seen = p.generation;
+        }
+        run_chunks(g_job);
+        {
+            std::lock_guard<std::mutex> g(p.lock);
+            if (--p.busy == 0) p.done.notify_one();
+        }
+    }
+}
+
+int32_t threads_in_use() {
+    int32_t n = g_threads_wanted;
+    if (n <= 0) n = static_cast<int32_t>(std::thread::hardware_concurrency());
+    return std::clamp(n, 1, kMaxThreads);
+}
+
+// Makes the pool hold `workers` threads (the program thread is the other one).
+void ensure_workers(int32_t workers) {
+    ForcePool& p = pool();
+    if (static_cast<int32_t>(p.workers.size()) == workers) return;
+    p.stop_all();
+    uint64_t gen;
+    {
+        std::lock_guard<std::mutex> g(p.lock);
+        gen = p.generation;
+    }
+    for (int32_t i = 0; i < workers; ++i) p.workers.emplace_back(worker_body, gen);
+}
+
+// Pass 1 over all subjects, on as many threads as pay off.
+void pass_one(ForceJob& j, int64_t pairs) {
+    const int32_t threads = pairs >= kParallelPairs ? threads_in_use() : 1;
+    j.chunk_size = std::max<int32_t>(4, (j.subjects + threads * 8 - 1) / (threads * 8));
+    j.chunks = (j.subjects + j.chunk_size - 1) / j.chunk_size;
+    j.next_chunk.store(0, std::memory_order_relaxed);
+    if (threads == 1 || j.chunks < 2) {
+        run_chunks(j);
+        return;
+    }
+    ensure_workers(threads - 1);
+    ForcePool& p = pool();
+    {
+        std::lock_guard<std::mutex> g(p.lock);
+        p.busy = static_cast<int32_t>(p.workers.size());
+        ++p.generation;
+    }
+    p.start.notify_all();
+    run_chunks(j);
+    std::unique_lock<std::mutex> g(p.lock);
+    p.done.wait(g, [&] { return p.busy == 0; });
+}
+
+// Element (s, p, c) of the particle table; the subscripts are known to be in range.
+inline float& particle(float* base, int32_t s, int32_t p, int32_t c) {
+    return base[s + 181 * (p + kSimParticleSlots * c)];
+}
+
+}  // namespace
+
+void sim_force_set_threads(int32_t threads) { g_threads_wanted = threads; }
+int32_t sim_force_threads() { return threads_in_use(); }
+
+void sim_place_in_cube() {
+    for (int32_t s = 0; s <= 39; ++s) {
+        for (int32_t j = 0; j <= 239; ++j) {
+            for (int32_t c = 0; c < 3; ++c) {
+                sim_particles.set(static_cast<float>(static_cast<double>(rnd()) * 100 - 50), s, j, c);
+                FRAME_CP();
+            }
+        }
+    }
+}
+
+void sim_force_step() {
+    ForceJob& j = g_job;
+    sim_force_max = -1e15f;
+    FRAME_CP();
+    const float n = sim_species_number();
+    const int32_t species = sim_loop_count(n, kSpecies);
+    // Species that rules may name: those whose number is below n.
+    int32_t objects = 0;
+    while (objects < kSpecies && static_cast<float>(objects) < n) ++objects;
+    float* table = sim_particles.data();
+
+    // Pack the positions of species 0 … objects − 1.
+    int32_t slot = 0;
+    for (int32_t s = 0; s < objects; ++s) {
+        j.start[s] = slot;
+        j.count[s] = sim_active_count(s);
+        for (int32_t p = 0; p < j.count[s]; ++p, ++slot) {
+            j.px[slot] = particle(table, s, p, 0);
+            j.py[slot] = particle(table, s, p, 1);
+            j.pz[slot] = particle(table, s, p, 2);
+            j.species_of[slot] = static_cast<int8_t>(s);
+        }
+        FRAME_CP();
+    }
+    j.start[objects] = slot;
+    j.subjects = j.start[species];
+
+    // Read each subject species' rule text once.
+    int64_t pairs = 0;
+    for (int32_t s = 0; s < species; ++s) {
+        j.group_count[s] = 0;
+        StringValue* rules = sim_rule_strings.get(s);
+        const float len = static_cast<float>(rules->length);
+        const float last = static_cast<float>(static_cast<double>(len) / 3 - 1);
+        const int32_t groups = last >= 0 ? static_cast<int32_t>(std::floor(last)) + 1 : 0;
+        if (groups > kMaxGroups) {
+            // Not a text the cell table can produce; take the long way.
+            sim_force_step_reference();
+            return;
+        }
+        for (int32_t k = 0; k < groups; ++k) {
+            const uint8_t* g = rules->data + 3 * k;
+            const float m = static_cast<float>(num_val_bytes(g + 1, 1));
+            const uint8_t sign_text[2] = {g[0], '1'};
+            const float strength =
+                static_cast<float>(num_val_bytes(sign_text, 2) * static_cast<long double>(m));
+            if (strength == 0) continue;
+            const float t = static_cast<float>(num_val_bytes(g + 2, 1));
+            if (!(t < n)) continue;
+            const int32_t ti = frame_float_index(t);
+            if (ti < 0 || ti >= objects) continue;  // one character names 0 … 9
+            j.groups[s][j.group_count[s]++] = {strength, ti};
+            pairs += static_cast<int64_t>(j.count[s]) * j.count[ti];
+        }
+        FRAME_CP();
+    }
+    j.deg = sim_deg;
+    j.pull = sim_central_pull;
+    sim_force_pairs = pairs;
+
+    pass_one(j, pairs);
+    for (int32_t c = 0; c < j.chunks; ++c)
+        if (j.chunk_max[c] > sim_force_max) sim_force_max = j.chunk_max[c];
+    FRAME_CP();
+
+    // Pass 2: motion, confinement and mean points.
+    const float fmax = sim_force_max;
+    const float k = fmax == 0 ? 0.0f
+                              : static_cast<float>((1 / static_cast<double>(fmax)) *
+                                                   sim_displacement / 50);
+    const bool closed = sim_cube_closed != 0;
+    for (int32_t s = 0; s < species; ++s) {
+        float mean[3] = {0, 0, 0};
+        for (int32_t i = j.start[s]; i < j.start[s] + j.count[s]; ++i) {
+            if (fmax == 0) continue;
+            float* pos[3] = {&j.px[i], &j.py[i], &j.pz[i]};
+            const float f[3] = {j.fx[i], j.fy[i], j.fz[i]};
+            float cand[3];
+            for (int32_t c = 0; c < 3; ++c)
+                cand[c] = f[c] == 0 ? *pos[c]
+                                    : static_cast<float>(*pos[c] + static_cast<double>(f[c]) * k);
+            for (int32_t c = 0; c < 3; ++c) {
+                if (!(closed && (cand[c] < -50 || cand[c] > 50))) *pos[c] = cand[c];
+                mean[c] = mean[c] + *pos[c];
+            }
+            FRAME_CP();
+        }
+        const int32_t count = j.count[s];
+        const float divisor = std::fmin(sim_species_count.get(s), kSimParticleSlots);
+        for (int32_t c = 0; c < 3; ++c)
+            sim_mean_points.set(
+                count == 0 ? 0.0f : static_cast<float>(mean[c] / static_cast<double>(divisor)), s,
+                c);
+        // Back into the table.
+        for (int32_t p = 0; p < count; ++p) {
+            const int32_t i = j.start[s] + p;
+            particle(table, s, p, 0) = j.px[i];
+            particle(table, s, p, 1) = j.py[i];
+            particle(table, s, p, 2) = j.pz[i];
+            particle(table, s, p, 3) = j.fx[i];
+            particle(table, s, p, 4) = j.fy[i];
+            particle(table, s, p, 5) = j.fz[i];
+        }
+        FRAME_CP();
+    }
+}
