@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/display/display.h"
 #include "runtime/display/input.h"
 #include "runtime/files/files.h"
 #include "runtime/frame/arena.h"
@@ -28,14 +29,6 @@
 std::string frame_command_line_text;
 std::string frame_start_dir;
 bool frame_fbo_available = false;
-
-// The window side, provided by the display runtime.
-int32_t disp_message_box(const char* caption, const char* text, int32_t kind, int32_t flags);
-void disp_build_frame();
-void disp_register_callbacks();
-void disp_window_created();
-void input_initial_lock_state();
-void input_sync_lock_keys();
 
 namespace {
 
@@ -150,12 +143,16 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     frame_threads.build_frame = disp_build_frame;
     frame_threads.sync_lock_keys = input_sync_lock_keys;
     file_screen_print = [](StringValue* s, int32_t line_end) { txt_print(s, line_end); };
+    disp_set_window_expected(1);
     frame_start_threads();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(640, 400);
-    if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) frame_exit(1);
+    if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
+        disp_set_window_expected(0);
+        frame_exit(1);
+    }
     glutCreateWindow("Untitled");
     disp_window_created();
 
