@@ -151,6 +151,7 @@ void sv_heap_append(StringValue* s) {
 
 void sv_heap_compact(int64_t request) {
     SvEngine& e = sv_engine;
+    ++e.compactions;
     uint8_t* cursor = e.heap;
     for (int32_t i = 0; i < e.heap_count; ++i) {
         StringValue* v = e.heap_list[i];
@@ -272,5 +273,6 @@ SvHeapStats sv_heap_stats() {
         if (e.heap_list[i]) ++st.heap_live;
     st.temp_count = e.temp_count;
     st.recycled = e.recycle_count;
+    st.compactions = e.compactions;
     return st;
 }

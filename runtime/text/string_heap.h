@@ -27,6 +27,7 @@ struct SvEngine {
     int32_t temp_count = 1;
     int32_t temp_capacity = 0;
     uint64_t allocations = 0;
+    int64_t compactions = 0;
 };
 
 extern SvEngine sv_engine;

@@ -68,5 +68,6 @@ struct SvHeapStats {
     int32_t heap_live = 0;       // live heap values
     int32_t temp_count = 0;      // temporary list count (1 when empty)
     int32_t recycled = 0;        // descriptors waiting on the recycle stack
+    int64_t compactions = 0;     // heap compactions so far
 };
 SvHeapStats sv_heap_stats();
