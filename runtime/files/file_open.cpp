@@ -123,7 +123,7 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
             slot.read_allowed = 1;
             break;
         case FILE_OUTPUT:
-            fd = open_cloexec(name, O_WRONLY | O_CREAT | O_TRUNC);
+            fd = open_cloexec(name, O_WRONLY | O_CREAT);  // emptied once the locks allow it
             slot.write_allowed = 1;
             break;
         case FILE_APPEND:
@@ -152,6 +152,12 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
     io.fd = fd;
     io.dev = st.st_dev;
     io.ino = st.st_ino;
+    if (mode == FILE_OUTPUT && S_ISREG(st.st_mode) && st.st_size > 0 && ftruncate(fd, 0) != 0) {
+        int err = errno;
+        close(fd);
+        frame_raise(file_errno_error(err, 53));
+        return;
+    }
     if (mode == FILE_APPEND) {
         off_t end = lseek(fd, 0, SEEK_END);
         if (end < 0) {

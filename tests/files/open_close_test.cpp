@@ -171,3 +171,12 @@ TEST_F(CloseTest, CloseAllRunsEvenWithAPendingError) {
     EXPECT_EQ(file_slot(1), nullptr);
     EXPECT_EQ(file_slot(9), nullptr);
 }
+
+TEST_F(OpenTest, OutputRefusedByALockLeavesTheFileIntact) {
+    write_file("a.txt", "keep");
+    file_open(text("a.txt"), FILE_INPUT, 0, 2, 1, 0);  // others may not write
+    file_open(text("a.txt"), FILE_OUTPUT, 0, 0, 2, 0);
+    EXPECT_EQ(take_error(), 70u);
+    EXPECT_EQ(file_slot(2), nullptr);
+    EXPECT_EQ(read_file("a.txt"), "keep");
+}
