@@ -1,4 +1,8 @@
 // Images, screen pages, screen modes and palettes.
+//
+// Threads: every ImageSurface, the image table and the page table belong to the program thread.
+// The frame builder on the housekeeping thread reaches the display page only through
+// gfx_display_acquire()/gfx_display_release() (below) and must not read gfx_images itself.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -72,6 +76,38 @@ struct ImageTable {
 
 extern ImageTable gfx_images;
 
+// Display page hand-over to the frame builder (housekeeping thread).
+//
+// Between gfx_display_acquire() and gfx_display_release() the builder may read, of the returned
+// record: width, height, is_text, bytes_per_pixel, bits_per_pixel, mode, font, pixels (width x
+// height x bytes_per_pixel bytes), palette (256 entries, null for mode 32), and for text pages the
+// cursor fields. The program thread never frees, moves or starts drawing on a published page
+// while a copy is in progress: before the page stops being the display page (page flip, mode
+// change, image table growth) it publishes the new page and waits until the builder releases.
+// When the write page is also the display page (single-page screens) the builder may see a page
+// in the middle of being drawn; the application always draws on the page that is not shown.
+struct DisplayHandover {
+    std::atomic<ImageSurface*> page{nullptr};
+    std::atomic<int32_t> busy{0};  // 1 while the builder reads the page
+};
+extern DisplayHandover gfx_display;
+
+// Builder side: returns the display page (nullptr while there is none). Always pair with
+// gfx_display_release(), also after a nullptr.
+const ImageSurface* gfx_display_acquire();
+void gfx_display_release();
+// Program side: publishes `page` as the page to show and waits until a copy in progress of the
+// previously published page has finished.
+void gfx_display_publish(ImageSurface* page);
+
+// Text grid asked for by the text-width operation; makes the next gfx_screen a mode change.
+struct TextGridRequest {
+    int32_t pending = 0;
+    int32_t columns = 80;
+    int32_t rows = 25;
+};
+extern TextGridRequest gfx_text_grid_request;
+
 // Pause word between a mode change (program thread) and the frame builder:
 // 0 running, 1 pause requested, 2 pause acknowledged.
 extern std::atomic<int32_t> gfx_pause_word;
@@ -80,6 +116,18 @@ extern const uint32_t gfx_default_palette_table[256];  // 0xRRGGBB
 extern uint32_t gfx_palette_256[256];                   // with alpha, filled at start-up
 extern uint32_t gfx_palette_ega[64];                    // with alpha, filled at start-up
 extern FontMetrics gfx_font_metrics[32];
+
+// Character cell of an image: font metrics for graphics images, 1 x 1 for text images.
+inline int32_t gfx_char_width(const ImageSurface* img) {
+    if (img->is_text) return 1;
+    int32_t w = gfx_font_metrics[img->font & 31].width;
+    return w > 0 ? w : 8;
+}
+inline int32_t gfx_char_height(const ImageSurface* img) {
+    if (img->is_text) return 1;
+    int32_t h = gfx_font_metrics[img->font & 31].height;
+    return h > 0 ? h : 16;
+}
 
 // Start-up: palettes, font metrics, the image table with its two reserved handles.
 void gfx_init();
@@ -94,6 +142,8 @@ void gfx_default_palette(ImageSurface* img, int32_t mode);
 void gfx_set_font(int32_t font, ImageSurface* img);
 int32_t gfx_page(int32_t page);
 void gfx_reset_page_colours();
+// Foreground colour of a mode after a reset (background is 0, mode 32: 0xFF000000).
+uint32_t gfx_mode_foreground(int32_t mode);
 
 enum : int32_t {
     GFX_SCREEN_MODE = 1,
@@ -105,5 +155,9 @@ enum : int32_t {
 void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_t visual_page,
                 int32_t refresh, int32_t passed);
 
-// Restart: mode 0, 80 x 25, colours 7 on 0; frees user images of handle 2 and above.
+// Restart: mode 0, 80 x 25, colours 7 on 0; frees user images of handle 2 and above
+// (screen pages are system images and stay).
 void gfx_reset_for_restart();
+
+// Releases an image with the buffer and palette it owns (flag bits 2 and 0).
+void gfx_image_release(int32_t handle);

@@ -1,0 +1,270 @@
+// Points, lines, clipping and filled boxes on the write page.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/frame/error.h"
+#include "runtime/gfx/draw.h"
+#include "runtime/gfx/pixel.h"
+
+namespace {
+
+inline uint32_t rotl32(uint32_t v, uint32_t n) {
+    n &= 31;
+    return n ? (v << n) | (v >> (32 - n)) : v;
+}
+
+// Rounds half away from zero; |f| stays well inside the int range here.
+inline int32_t round_away(float f) {
+    double d = f;
+    return static_cast<int32_t>(d >= 0 ? d + 0.5 : d - 0.5);
+}
+
+// Clip rounding: to a 32-bit float first, then to nearest with ties to even.
+inline int32_t clip_round(double v) { return static_cast<int32_t>(std::nearbyint(static_cast<float>(v))); }
+
+// Moves (px, py) along the segment towards (qx, qy) onto the rectangle; false when no edge fits.
+bool clip_point(int32_t& px, int32_t& py, int32_t qx, int32_t qy, int32_t vx1, int32_t vy1,
+                int32_t vx2, int32_t vy2) {
+    double ddx = static_cast<double>(qx) - px, ddy = static_cast<double>(qy) - py;
+    double k = ddx / std::fabs(ddy);  // a zero divisor gives an infinity
+    double l = ddy / std::fabs(ddx);
+    if (px > vx2 && k < 0) {
+        double yy = py + (static_cast<double>(px) - vx2) * l;
+        if (vy1 <= yy && yy <= vy2) {
+            px = vx2;
+            py = clip_round(yy);
+            return true;
+        }
+    }
+    if (px < vx1 && k > 0) {
+        double yy = py + (static_cast<double>(vx1) - px) * l;
+        if (vy1 <= yy && yy <= vy2) {
+            px = vx1;
+            py = clip_round(yy);
+            return true;
+        }
+    }
+    if (py < vy1 && l > 0) {
+        double xx = px + (static_cast<double>(vy1) - py) * k;
+        if (vx1 <= xx && xx <= vx2) {
+            px = clip_round(xx);
+            py = vy1;
+            return true;
+        }
+    }
+    if (py > vy2 && l < 0) {
+        double xx = px + (static_cast<double>(py) - vy2) * k;
+        if (vx1 <= xx && xx <= vx2) {
+            px = clip_round(xx);
+            py = vy2;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The single-precision DDA over a clipped segment. Every pixel is inside the view, unless the
+// float accumulator could drift by half a pixel on a huge page, where each pixel is checked.
+template <bool kStyled>
+void dda(ImageSurface* w, const ClipResult& c, uint32_t colour, uint32_t pattern) {
+    int32_t dx = std::abs(c.x1 - c.x2), dy = std::abs(c.y1 - c.y2);
+    bool x_major = dx > dy;
+    int32_t major = x_major ? c.x1 : c.y1;
+    int32_t steps = x_major ? dx : dy;
+    int32_t step = x_major ? (c.x2 < c.x1 ? -1 : 1) : (c.y2 < c.y1 ? -1 : 1);
+    float f = static_cast<float>(x_major ? c.y1 : c.x1);
+    float slope = 0;
+    if (steps > 0) {
+        long double rise = x_major ? c.y2 - c.y1 : c.x2 - c.x1;
+        slope = static_cast<float>(rise / steps);
+    }
+    int32_t minor_lo = x_major ? w->view_y1 : w->view_x1;
+    int32_t minor_hi = x_major ? w->view_y2 : w->view_x2;
+    double reach = std::fmax(std::fabs(static_cast<double>(minor_lo)), std::fabs(static_cast<double>(minor_hi))) + 1;
+    bool checked = static_cast<double>(steps) * (reach + 1) * (1.0 / 16777216.0) >= 0.49;
+
+    const size_t width = w->width;
+    if (w->bytes_per_pixel == 1 && !checked) {
+        uint8_t* px = w->pixels;
+        const uint8_t value = static_cast<uint8_t>(colour & w->colour_mask);
+        // Pointer step along the major axis, row step for the minor one.
+        for (int32_t i = 0; i <= steps; i++) {
+            int32_t m = round_away(f);
+            if (!kStyled || ((pattern = rotl32(pattern, 1)) & 1)) {
+                size_t at = x_major ? static_cast<size_t>(m) * width + static_cast<size_t>(major)
+                                    : static_cast<size_t>(major) * width + static_cast<size_t>(m);
+                px[at] = value;
+            }
+            major += step;
+            f = f + slope;
+        }
+        return;
+    }
+    for (int32_t i = 0; i <= steps; i++) {
+        int32_t m = round_away(f);
+        if (!kStyled || ((pattern = rotl32(pattern, 1)) & 1)) {
+            if (!checked || (m >= minor_lo && m <= minor_hi)) {
+                if (x_major)
+                    gfx_store(w, major, m, colour);
+                else
+                    gfx_store(w, m, major, colour);
+            }
+        }
+        major += step;
+        f = f + slope;
+    }
+}
+
+ImageSurface* drawable_page() {
+    if (frame_error.error_number) return nullptr;
+    ImageSurface* w = gfx_images.write_page;
+    if (!w) return nullptr;
+    if (w->is_text) {
+        frame_raise(5);
+        return nullptr;
+    }
+    return w;
+}
+
+void pset(float x, float y, uint32_t colour, int32_t passed, bool background) {
+    ImageSurface* w = drawable_page();
+    if (!w) return;
+    if (passed & 1) {
+        w->last_x += x;
+        w->last_y += y;
+    } else {
+        w->last_x = x;
+        w->last_y = y;
+    }
+    if (!(passed & 2)) colour = background ? w->background : w->foreground;
+    w->draw_colour = colour;
+    int32_t px, py;
+    if (!gfx_to_pixel(w, w->last_x, w->last_y, &px, &py)) return;
+    if (w->coord_mode == 0) {
+        if (px < 0 || px >= w->width || py < 0 || py >= w->height) return;
+    } else if (px < w->view_x1 || px > w->view_x2 || py < w->view_y1 || py > w->view_y2) {
+        return;
+    }
+    gfx_store(w, px, py, colour);
+}
+
+}  // namespace
+
+ClipResult gfx_clip_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t vx1, int32_t vy1,
+                         int32_t vx2, int32_t vy2) {
+    ClipResult r;
+    auto inside = [&](int32_t x, int32_t y) { return x >= vx1 && x <= vx2 && y >= vy1 && y <= vy2; };
+    bool same = x1 == x2 && y1 == y2;
+    if (inside(x1, y1)) {
+        if (same) {
+            r = {true, x1, y1, x2, y2, 0};
+            return r;
+        }
+    } else {
+        if (same) return r;
+        if ((x1 < vx1 && x2 < vx1) || (x1 > vx2 && x2 > vx2) || (y1 < vy1 && y2 < vy1) ||
+            (y1 > vy2 && y2 > vy2))
+            return r;
+        int32_t ox = x1, oy = y1;
+        if (!clip_point(x1, y1, x2, y2, vx1, vy1, vx2, vy2)) return r;
+        r.style_skip = std::max(std::abs(ox - x1), std::abs(oy - y1));
+    }
+    if (!inside(x2, y2) && !clip_point(x2, y2, x1, y1, vx1, vy1, vx2, vy2)) {
+        r.style_skip = 0;
+        return r;
+    }
+    r.visible = true;
+    r.x1 = x1;
+    r.y1 = y1;
+    r.x2 = x2;
+    r.y2 = y2;
+    return r;
+}
+
+void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, uint32_t style) {
+    ImageSurface* w = gfx_images.write_page;
+    if (!w) return;
+    int32_t px1, py1, px2, py2;
+    if (!gfx_to_pixel(w, x1, y1, &px1, &py1) || !gfx_to_pixel(w, x2, y2, &px2, &py2)) return;
+    ClipResult c = gfx_clip_line(px1, py1, px2, py2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
+    if (!c.visible) return;
+    uint32_t pattern = rotl32((style & 0xFFFFu) * 65537u, static_cast<uint32_t>(c.style_skip & 15));
+    if (pattern == 0xFFFFFFFFu)
+        dda<false>(w, c, colour, pattern);
+    else
+        dda<true>(w, c, colour, pattern);
+}
+
+void gfx_line_pixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+    ImageSurface* w = gfx_images.write_page;
+    if (!w) return;
+    ClipResult c = gfx_clip_line(x1, y1, x2, y2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
+    if (c.visible) dda<false>(w, c, colour, 0);
+}
+
+void gfx_pset(float x, float y, uint32_t colour, int32_t passed) { pset(x, y, colour, passed, false); }
+
+void gfx_preset(float x, float y, uint32_t colour, int32_t passed) { pset(x, y, colour, passed, true); }
+
+void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t kind,
+              uint32_t style, int32_t passed) {
+    ImageSurface* w = drawable_page();
+    if (!w) return;
+    if (passed & 1) {
+        if (passed & 4) {
+            x1 += w->last_x;
+            y1 += w->last_y;
+        }
+        w->last_x = x1;
+        w->last_y = y1;
+    } else {
+        x1 = w->last_x;
+        y1 = w->last_y;
+    }
+    if (passed & 2) {
+        x2 += w->last_x;
+        y2 += w->last_y;
+    }
+    w->last_x = x2;
+    w->last_y = y2;
+    if (!(passed & 16)) style = 0xFFFF;
+    if (!(passed & 8)) colour = w->foreground;
+    if (kind < 0 || kind > 2) return;
+    w->draw_colour = colour;
+    if (kind == 0) {
+        gfx_line_styled(x1, y1, x2, y2, colour, style);
+    } else if (kind == 1) {
+        gfx_line_styled(x1, y1, x2, y1, colour, style);
+        gfx_line_styled(x2, y1, x2, y2, colour, style);
+        gfx_line_styled(x2, y2, x1, y2, colour, style);
+        gfx_line_styled(x1, y2, x1, y1, colour, style);
+    } else {
+        gfx_box_fill(x1, y1, x2, y2, colour);
+    }
+}
+
+void gfx_box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {
+    ImageSurface* w = gfx_images.write_page;
+    if (!w) return;
+    int32_t px1, py1, px2, py2;
+    if (!gfx_to_pixel(w, x1, y1, &px1, &py1) || !gfx_to_pixel(w, x2, y2, &px2, &py2)) return;
+    if (px1 > px2) std::swap(px1, px2);
+    if (py1 > py2) std::swap(py1, py2);
+    if (px2 < w->view_x1 || px1 > w->view_x2 || py2 < w->view_y1 || py1 > w->view_y2) return;
+    px1 = std::max(px1, w->view_x1);
+    px2 = std::min(px2, w->view_x2);
+    py1 = std::max(py1, w->view_y1);
+    py2 = std::min(py2, w->view_y2);
+    if (w->bytes_per_pixel == 1) {
+        uint8_t value = static_cast<uint8_t>(colour & w->colour_mask);
+        size_t run = static_cast<size_t>(px2 - px1 + 1);
+        for (int32_t y = py1; y <= py2; y++)
+            std::memset(w->pixels + static_cast<size_t>(y) * w->width + static_cast<size_t>(px1), value,
+                        run);
+        return;
+    }
+    for (int32_t y = py1; y <= py2; y++)
+        for (int32_t x = px1; x <= px2; x++) gfx_store32(w, x, y, colour);
+}
