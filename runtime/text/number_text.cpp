@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/frame/error.h"
 
 namespace {
 
@@ -77,6 +76,7 @@ int32_t scientific_chars(const char* text, int32_t count, int32_t e_pos, int32_t
     return n;
 }
 
+// The conversions cannot fail: like the string operations they work while an error is pending.
 StringValue* text_value(const char* text, int32_t length, int32_t room) {
     StringValue* s = sv_new(room, 1);
     if (!s) return s;
@@ -84,8 +84,6 @@ StringValue* text_value(const char* text, int32_t length, int32_t room) {
     s->length = length;
     return s;
 }
-
-StringValue* empty_value() { return sv_new(0, 1); }
 
 }  // namespace
 
@@ -143,21 +141,18 @@ int32_t num_str_double_chars(double v, char* out) {
 }
 
 StringValue* num_str(float v) {
-    if (frame_error.error_number) return empty_value();
     char text[40];
     int32_t n = num_str_chars(v, text);
     return text_value(text, n, kSingleMax);
 }
 
 StringValue* num_str_double(double v) {
-    if (frame_error.error_number) return empty_value();
     char text[40];
     int32_t n = num_str_double_chars(v, text);
     return text_value(text, n, kDoubleMax);
 }
 
 StringValue* num_str_int64(int64_t v) {
-    if (frame_error.error_number) return empty_value();
     char text[40];
     int32_t n = std::snprintf(text, sizeof text, "% " PRId64, v);
     return text_value(text, n, kInt64Max);
@@ -168,7 +163,6 @@ StringValue* num_str_int16(int16_t v) { return num_str_int64(v); }
 StringValue* num_str_int8(int8_t v) { return num_str_int64(v); }
 
 StringValue* num_str_uint64(uint64_t v) {
-    if (frame_error.error_number) return empty_value();
     char text[40];
     int32_t n = std::snprintf(text, sizeof text, " %" PRIu64, v);
     return text_value(text, n, kUint64Max);
