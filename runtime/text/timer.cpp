@@ -41,21 +41,21 @@ int64_t timer_ms() {
 
 void timer_capture_base() {
     if (frame_error.error_number) return;
-    time_t first = std::time(nullptr);
     time_t now = 0;
-    if (first != static_cast<time_t>(-1)) {
+    timespec rt{};
+    if (clock_gettime(CLOCK_REALTIME, &rt) == 0) {
         // Wait for the next second: sleep through most of it, then poll closely.
+        time_t first = rt.tv_sec;
         for (;;) {
-            now = std::time(nullptr);
-            if (now != first) break;
-            timespec rt{};
             clock_gettime(CLOCK_REALTIME, &rt);
+            if (rt.tv_sec != first) break;
             long left_ns = 1000000000L - rt.tv_nsec;
             if (left_ns > 2000000L)
                 std::this_thread::sleep_for(std::chrono::nanoseconds(left_ns - 1000000L));
             else
                 std::this_thread::yield();
         }
+        now = rt.tv_sec;
     }
     timer_base.start_ms = clock_ms();
     tm local{};

@@ -262,15 +262,20 @@ TEST_F(TimerTest, ProcessClockAdvancesWhileTheProgramSleeps) {
 }
 
 TEST_F(TimerTest, CaptureAlignsWithTheWallClockSecond) {
-    time_t before = std::time(nullptr);
+    timespec before{};
+    clock_gettime(CLOCK_REALTIME, &before);
+    int64_t called = timer_ms();
     timer_capture_base();
     int64_t captured = timer_ms();
+    EXPECT_LE(captured - called, 1100);  // waits for one second change at most
     EXPECT_LE(captured - timer_base.start_ms, 50);
     EXPECT_EQ(timer_base.midnight_ms % 1000, 0);
     EXPECT_GE(timer_base.midnight_ms, 0);
     EXPECT_LT(timer_base.midnight_ms, 86400000);
-    time_t now = std::time(nullptr);
-    EXPECT_GT(now, before);
+    timespec after{};
+    clock_gettime(CLOCK_REALTIME, &after);
+    time_t now = after.tv_sec;
+    EXPECT_GT(now, before.tv_sec);
     tm local{};
     ASSERT_TRUE(localtime_r(&now, &local));
     double expected = local.tm_hour * 3600.0 + local.tm_min * 60 + local.tm_sec;
