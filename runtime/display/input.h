@@ -11,10 +11,42 @@ enum InputMouseKind : int32_t {
     INPUT_MOUSE_WHEEL = 4,
 };
 
+// Key codes beyond the typed characters and the extended keys (scan code x 256).
+enum : int32_t {
+    INPUT_KEY_PAUSE = 100019,
+    INPUT_KEY_PAD_0 = 100256,       // ... 100265 keypad 9
+    INPUT_KEY_PAD_POINT = 100266,
+    INPUT_KEY_PAD_SLASH = 100267,
+    INPUT_KEY_PAD_STAR = 100268,
+    INPUT_KEY_PAD_MINUS = 100269,
+    INPUT_KEY_PAD_PLUS = 100270,
+    INPUT_KEY_PAD_ENTER = 100271,
+    INPUT_KEY_NUM_LOCK = 100300,
+    INPUT_KEY_CAPS_LOCK = 100301,
+    INPUT_KEY_SCROLL_LOCK = 100302,
+    INPUT_KEY_RSHIFT = 100303,
+    INPUT_KEY_LSHIFT = 100304,
+    INPUT_KEY_RCTRL = 100305,
+    INPUT_KEY_LCTRL = 100306,
+    INPUT_KEY_RALT = 100307,
+    INPUT_KEY_LALT = 100308,
+    INPUT_KEY_BREAK = 100318,
+    INPUT_KEY_PAD_INSERT = 200000,  // ... 200010 keypad Delete (without Num Lock)
+    INPUT_STATE_SCROLL_LOCK = 200011,
+    INPUT_STATE_INSERT = 200012,
+    INPUT_KEY_ZERO = 200013,
+};
+
 // Start-up: empty ring (head = tail = 30), empty down list, zeroed mouse queue.
 void input_init();
+// Empties the keyboard ring only (head = tail = 30).
+void input_reset_ring();
+// Empties the down list (part of input_init).
+void input_keyboard_clear_down_list();
+// Empties the mouse queue (part of input_init).
+void input_mouse_queue_clear();
 
-// Main thread.
+// Main thread (the housekeeping thread too, for the lock keys).
 void input_key_event(int32_t code, int32_t down);
 // kind INPUT_MOUSE_WHEEL: button holds the direction (> 0 up, < 0 down).
 void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y);
@@ -26,3 +58,57 @@ int32_t input_mouse_poll();
 float input_mouse_x();
 float input_mouse_y();
 int32_t input_mouse_button(int32_t n);
+
+// Down list: plain membership (no keypad twins).
+bool input_down_contains(int32_t code);
+void input_down_add(int32_t code);
+void input_down_remove(int32_t code);
+// Rewrites the keyboard status bytes 1047, 1048 and 1174 from the down list.
+void input_refresh_status();
+
+// One entry of the translation table: scan code and the values for normal, Shift, Ctrl, Alt.
+struct KeyTableEntry {
+    uint8_t scan = 0;
+    int32_t value[4] = {0, 0, 0, 0};
+    bool present = false;
+};
+enum : int32_t { INPUT_MOD_NONE = 0, INPUT_MOD_SHIFT = 1, INPUT_MOD_CTRL = 2, INPUT_MOD_ALT = 3 };
+// Entry ch (0..255) for a typed character, 256 + scan for an extended key.
+const KeyTableEntry& input_key_table(int32_t index);
+
+// Mouse queue: one event as stored.
+struct MouseEvent {
+    int16_t x = 0, y = 0;
+    uint32_t buttons = 0;
+    int16_t dx = 0, dy = 0;
+};
+constexpr int32_t kMouseQueueCapacity = 65535;  // indices 0 ... 65535
+MouseEvent input_mouse_current();  // the event at the read index
+MouseEvent input_mouse_newest();
+
+// Maps a client coordinate to a frame pixel through a placement edge and scale:
+// round((c - edge + 0.5) / scale - 0.5), ties to even, clamped to 0 ... limit - 1.
+int32_t input_map_coordinate(int32_t c, int32_t edge, double scale, int32_t limit);
+
+// FreeGLUT callbacks (main thread).
+void input_glut_keyboard(unsigned char ch, int x, int y);
+void input_glut_keyboard_up(unsigned char ch, int x, int y);
+void input_glut_special(int key, int x, int y);
+void input_glut_special_up(int key, int x, int y);
+void input_glut_mouse(int button, int state, int x, int y);
+void input_glut_motion(int x, int y);
+void input_glut_wheel(int wheel, int direction, int x, int y);
+// The translation the keyboard callbacks apply (ctrl_held from FreeGLUT's modifiers).
+int32_t input_translate_char(unsigned char ch, bool ctrl_held, bool shift_held);
+// FreeGLUT special key number to key code; 0 when ignored.
+int32_t input_translate_special(int key);
+
+// Lock keys and modifiers from the X server (a connection of the runtime's own).
+// Start-up: feeds the toggled locks and held modifiers into the down list.
+void input_initial_lock_state();
+// Housekeeping thread, every other cycle: brings Scroll/Caps/Num Lock in line.
+void input_sync_lock_keys();
+// Main thread, from the redraw timer: Pause and Break edges from the key map.
+void input_poll_pause_break();
+// The lock-key alignment with the toggle states given (also for tests).
+void input_align_locks(bool scroll_on, bool caps_on, bool num_on);

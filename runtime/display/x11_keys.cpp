@@ -1,0 +1,151 @@
+// Lock keys, held modifiers and the Pause/Break key from the X server.
+//
+// FreeGLUT reports neither the lock-key toggles nor Pause/Break, so the runtime asks the X server
+// itself. Each thread that asks has a connection of its own (Xlib connections are not shared
+// between threads here): one for start-up and the housekeeping thread, one for the main thread.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include "runtime/display/display.h"
+#include "runtime/display/input.h"
+
+namespace {
+
+struct XKeys {
+    bool tried = false;
+    Display* dpy = nullptr;
+    bool xkb = false;
+    int caps_index = 0, num_index = 1, scroll_index = 2;
+    KeyCode lshift = 0, rshift = 0, lctrl = 0, rctrl = 0, lalt = 0, ralt = 0, scroll = 0;
+    KeyCode pause = 0, brk = 0;
+};
+
+XKeys g_service;  // start-up, then the housekeeping thread
+XKeys g_main;     // the main thread (Pause and Break)
+
+int indicator_index(Display* dpy, const char* name, int fallback) {
+    int ndx = -1;
+    Bool on = False;
+    Atom a = XInternAtom(dpy, name, False);
+    if (a != None && XkbGetNamedIndicator(dpy, a, &ndx, &on, nullptr, nullptr) && ndx >= 0 &&
+        ndx < 32)
+        return ndx;
+    return fallback;
+}
+
+bool open_keys(XKeys& k) {
+    if (k.tried) return k.dpy != nullptr;
+    k.tried = true;
+    k.dpy = XOpenDisplay(nullptr);
+    if (!k.dpy) return false;
+    int op = 0, ev = 0, err = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    k.xkb = XkbQueryExtension(k.dpy, &op, &ev, &err, &major, &minor);
+    if (k.xkb) {
+        k.caps_index = indicator_index(k.dpy, "Caps Lock", 0);
+        k.num_index = indicator_index(k.dpy, "Num Lock", 1);
+        k.scroll_index = indicator_index(k.dpy, "Scroll Lock", 2);
+    }
+    k.lshift = XKeysymToKeycode(k.dpy, XK_Shift_L);
+    k.rshift = XKeysymToKeycode(k.dpy, XK_Shift_R);
+    k.lctrl = XKeysymToKeycode(k.dpy, XK_Control_L);
+    k.rctrl = XKeysymToKeycode(k.dpy, XK_Control_R);
+    k.lalt = XKeysymToKeycode(k.dpy, XK_Alt_L);
+    k.ralt = XKeysymToKeycode(k.dpy, XK_Alt_R);
+    if (!k.ralt) k.ralt = XKeysymToKeycode(k.dpy, XK_ISO_Level3_Shift);
+    k.scroll = XKeysymToKeycode(k.dpy, XK_Scroll_Lock);
+    k.pause = XKeysymToKeycode(k.dpy, XK_Pause);
+    k.brk = XKeysymToKeycode(k.dpy, XK_Break);
+    return true;
+}
+
+bool key_in(const char map[32], KeyCode c) {
+    return c != 0 && (static_cast<unsigned char>(map[c >> 3]) >> (c & 7)) & 1;
+}
+
+struct LockToggles {
+    bool scroll = false, caps = false, num = false;
+};
+
+bool read_toggles(XKeys& k, LockToggles& t) {
+    if (!open_keys(k) || !k.xkb) return false;
+    unsigned int state = 0;
+    if (XkbGetIndicatorState(k.dpy, XkbUseCoreKbd, &state) != Success) return false;
+    t.caps = (state >> k.caps_index) & 1;
+    t.num = (state >> k.num_index) & 1;
+    t.scroll = (state >> k.scroll_index) & 1;
+    return true;
+}
+
+// Pause/Break as sent to the key-event operation; 0 while the key is up.
+int32_t g_pause_sent = 0;
+
+}  // namespace
+
+void input_initial_lock_state() {
+    LockToggles t;
+    bool have_toggles = read_toggles(g_service, t);
+    char map[32] = {};
+    bool have_map = open_keys(g_service);
+    if (have_map) XQueryKeymap(g_service.dpy, map);
+    if (have_toggles && t.scroll) input_down_add(INPUT_STATE_SCROLL_LOCK);
+    if (have_map) {
+        const XKeys& k = g_service;
+        if (key_in(map, k.scroll)) input_key_event(INPUT_KEY_SCROLL_LOCK, 1);
+        if (key_in(map, k.lshift)) input_key_event(INPUT_KEY_LSHIFT, 1);
+        if (key_in(map, k.rshift)) input_key_event(INPUT_KEY_RSHIFT, 1);
+        if (key_in(map, k.lctrl)) input_key_event(INPUT_KEY_LCTRL, 1);
+        if (key_in(map, k.rctrl)) input_key_event(INPUT_KEY_RCTRL, 1);
+        if (key_in(map, k.lalt)) input_key_event(INPUT_KEY_LALT, 1);
+        if (key_in(map, k.ralt)) input_key_event(INPUT_KEY_RALT, 1);
+    }
+    if (have_toggles && t.caps) input_key_event(INPUT_KEY_CAPS_LOCK, 1);
+    if (have_toggles && t.num) input_key_event(INPUT_KEY_NUM_LOCK, 1);
+    input_refresh_status();
+}
+
+void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
+    bool changed = false;
+    if (scroll_on != input_down_contains(INPUT_STATE_SCROLL_LOCK)) {
+        if (scroll_on)
+            input_down_add(INPUT_STATE_SCROLL_LOCK);
+        else
+            input_down_remove(INPUT_STATE_SCROLL_LOCK);
+        changed = true;
+    }
+    if (caps_on != input_down_contains(INPUT_KEY_CAPS_LOCK)) {
+        input_key_event(INPUT_KEY_CAPS_LOCK, caps_on ? 1 : 0);
+        changed = true;
+    }
+    if (num_on != input_down_contains(INPUT_KEY_NUM_LOCK)) {
+        input_key_event(INPUT_KEY_NUM_LOCK, num_on ? 1 : 0);
+        changed = true;
+    }
+    if (changed) input_refresh_status();
+}
+
+void input_sync_lock_keys() {
+    LockToggles t;
+    if (read_toggles(g_service, t)) input_align_locks(t.scroll, t.caps, t.num);
+}
+
+void input_poll_pause_break() {
+    if (!open_keys(g_main)) return;
+    const XKeys& k = g_main;
+    if (!k.pause && !k.brk) return;
+    char map[32] = {};
+    XQueryKeymap(k.dpy, map);
+    bool pause_down = key_in(map, k.pause);
+    bool break_down = k.brk != k.pause && key_in(map, k.brk);
+    bool down = pause_down || break_down;
+    if (down && g_pause_sent == 0) {
+        // Pause with Ctrl is Break, as on the PC keyboard.
+        bool ctrl = key_in(map, k.lctrl) || key_in(map, k.rctrl) ||
+                    input_down_contains(INPUT_KEY_LCTRL) || input_down_contains(INPUT_KEY_RCTRL);
+        g_pause_sent = break_down || ctrl ? INPUT_KEY_BREAK : INPUT_KEY_PAUSE;
+        if (!disp_dialog_open()) input_key_event(g_pause_sent, 1);
+    } else if (!down && g_pause_sent != 0) {
+        input_key_event(g_pause_sent, 0);
+        g_pause_sent = 0;
+    }
+}
