@@ -18,6 +18,7 @@
 #include "runtime/files/files.h"
 #include "runtime/frame/arena.h"
 #include "runtime/frame/error.h"
+#include "runtime/frame/line_input.h"
 #include "runtime/frame/platform.h"
 #include "runtime/frame/run_state.h"
 #include "runtime/frame/threads.h"
@@ -142,7 +143,9 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     frame_platform.message_box = disp_message_box;
     frame_threads.build_frame = disp_build_frame;
     frame_threads.sync_lock_keys = input_sync_lock_keys;
-    file_screen_print = [](StringValue* s, int32_t line_end) { txt_print(s, line_end); };
+    file_screen_print = txt_print;
+    rnd_prompt_print = txt_print;
+    rnd_prompt_read_line = frame_line_input;
     disp_set_window_expected(1);
     frame_start_threads();
 
