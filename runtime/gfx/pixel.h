@@ -43,14 +43,15 @@ inline int32_t gfx_clamp_far(double v) {
     return static_cast<int32_t>(v);
 }
 
-// Coordinate to pixel by the page's coordinate mode (rounding ties to even). False for NaN.
+// Coordinate to pixel by the page's coordinate mode (rounding ties to even). False for NaN and
+// infinities, which are off every page; huge finite values are clamped far off the page.
 inline bool gfx_to_pixel(const ImageSurface* img, float x, float y, int32_t* px, int32_t* py) {
     if (img->coord_mode == 2) {
         x = x * img->scale_x + img->scale_origin_x;
         y = y * img->scale_y + img->scale_origin_y;
     }
     float rx = std::nearbyint(x), ry = std::nearbyint(y);
-    if (std::isnan(rx) || std::isnan(ry)) return false;
+    if (!std::isfinite(rx) || !std::isfinite(ry)) return false;
     double dx = rx, dy = ry;
     if (img->coord_mode != 0) {
         dx += img->view_origin_x;
