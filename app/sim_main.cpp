@@ -1,0 +1,124 @@
+#include "app/sim_main.h"
+
+#include <cmath>
+
+#include "app/sim_cells.h"
+#include "app/sim_editor.h"
+#include "app/sim_force.h"
+#include "app/sim_menu.h"
+#include "app/sim_panel.h"
+#include "app/sim_saved_state.h"
+#include "app/sim_state.h"
+#include "app/sim_view.h"
+#include "runtime/display/input.h"
+#include "runtime/frame/restart.h"
+#include "runtime/text/random_timer.h"
+
+void (*sim_frame_hook)() = nullptr;
+
+namespace {
+
+// The handler whose number is handler_id; it ends with a restart.
+void run_handler() {
+    if (frame_error.handler_id == kSimHandlerFactoryReset) sim_factory_reset();
+}
+
+}  // namespace
+
+void sim_start_up() {
+    sim_init_tables();
+    FRAME_CP();
+    const float t = timer_seconds();
+    FRAME_CP();
+    // Bound evaluated once: between 1 and 100 draws by the fraction of the current second.
+    const float last = static_cast<float>((static_cast<double>(t) - std::floor(t)) * 100);
+    for (float i = 0; i <= last; i = i + 1) {
+        rnd();
+        FRAME_CP();
+    }
+    sim_init_state();
+    FRAME_CP();
+    sim_load_state();
+    FRAME_CP();
+    sim_resetting = 0;
+    FRAME_CP();
+    sim_build_cells();
+    FRAME_CP();
+    sim_draw_frame();
+    FRAME_CP();
+    sim_place_in_cube();
+    FRAME_CP();
+}
+
+void sim_frame() {
+    const int32_t base = sv_temp_count();
+    sim_panel_visible = input_mouse_x() > 630 ? 0.0f : 1.0f;
+    FRAME_CP();
+    if (sim_panel_visible != 0) sim_draw_editor();
+    FRAME_CP();
+    if (input_mouse_x() < sim_frame_right && input_mouse_y() > sim_frame_top) {
+        sim_cell_step = 0;
+        FRAME_CP();
+        sim_edit_cell();
+        FRAME_CP();
+        sim_mouse_event = 0;
+        FRAME_CP();
+        sim_sync_species();
+        FRAME_CP();
+        if (sim_cell_step != 0) {
+            sim_build_cells();
+            FRAME_CP();
+            sim_sync_species();
+            FRAME_CP();
+            sim_draw_editor();
+            FRAME_CP();
+        }
+    }
+    FRAME_CP();
+    sim_normalise_counts();
+    FRAME_CP();
+    sim_draw_menu();
+    FRAME_CP();
+    sim_mouse_panel();
+    FRAME_CP();
+    if (sim_menu_key->length == 0)
+        sv_assign(sim_key, input_inkey());
+    else
+        sv_assign(sim_key, sim_menu_key);
+    sv_cleanup(base, 0);
+    FRAME_CP();
+    if (sim_rotating == 0) {
+        sim_angle_a = sim_angle_a + sim_auto_rotation;
+        FRAME_CP();
+        sim_angle_c = sim_angle_c + sim_auto_rotation;
+        FRAME_CP();
+    }
+    sim_draw_frame();
+    FRAME_CP();
+    if (sim_show_mean != 0) sim_draw_mean_lines();
+    FRAME_CP();
+    sim_force_step();
+    FRAME_CP();
+    sv_assign(sim_menu_key, sv_empty());
+    FRAME_CP();
+    sim_dispatch_key();
+    FRAME_CP();
+}
+
+void sim_main() {
+    frame_install_fpe_handler();
+    sim_create_tables();
+    frame_set_module_clear(sim_clear_module);
+    if (frame_error.handler_pending) {
+        frame_error.handler_pending = 0;
+        frame_error.in_handler = 1;
+        run_handler();
+        return;
+    }
+    sim_start_up();
+    for (;;) {
+        sim_frame();
+        if (sim_frame_hook) sim_frame_hook();
+        FRAME_CP();
+    }
+}
