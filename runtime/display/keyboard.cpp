@@ -68,6 +68,8 @@ void store_character(int32_t ch) {
 }
 
 void store_extended(int32_t scan) {
+    // F11 and F12 have key codes 0x8500/0x8600 but sit on scan codes 87/88.
+    if (scan == 0x85 || scan == 0x86) scan = scan - 0x85 + 87;
     const KeyTableEntry& e = input_key_table(256 + scan);
     if (!e.present) return;
     store_value(e.value[modifier_column()], e.scan);
