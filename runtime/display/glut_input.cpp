@@ -51,6 +51,10 @@ void typed(unsigned char ch, int32_t down) {
     int mods = glutGetModifiers();
     int32_t code = input_translate_char(ch, (mods & GLUT_ACTIVE_CTRL) != 0,
                                         (mods & GLUT_ACTIVE_SHIFT) != 0);
+    // On X11 FreeGLUT drops the press of Shift+Tab (ISO_Left_Tab has no text) and reports
+    // only its release as Tab, often after the Shift release: a Tab release that was never
+    // pressed stands for a whole Shift+Tab.
+    if (!down && code == 9 && !input_down_contains(9)) input_key_event_shifted(9);
     input_key_event(code, down);
 }
 

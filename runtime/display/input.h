@@ -48,6 +48,8 @@ void input_mouse_queue_clear();
 
 // Main thread (the housekeeping thread too, for the lock keys).
 void input_key_event(int32_t code, int32_t down);
+// A key-down translated as if Shift were held (keys whose press the platform loses).
+void input_key_event_shifted(int32_t code);
 // kind INPUT_MOUSE_WHEEL: button holds the direction (> 0 up, < 0 down).
 void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y);
 

@@ -29,8 +29,12 @@ bool alt_held() {
     return input_down_contains(INPUT_KEY_RALT) || input_down_contains(INPUT_KEY_LALT);
 }
 
+// Set while a key is fed with a Shift the down list does not show.
+thread_local bool t_force_shift = false;
+
 // Alt wins over Ctrl, Ctrl over Shift.
 int modifier_column() {
+    if (t_force_shift) return INPUT_MOD_SHIFT;
     if (alt_held()) return INPUT_MOD_ALT;
     if (ctrl_held()) return INPUT_MOD_CTRL;
     if (shift_held()) return INPUT_MOD_SHIFT;
@@ -210,6 +214,12 @@ void input_key_event(int32_t code, int32_t down) {
         if (key == INPUT_KEY_SCROLL_LOCK && !was_held) flip_state(INPUT_STATE_SCROLL_LOCK);
         input_refresh_status();
     }
+}
+
+void input_key_event_shifted(int32_t code) {
+    t_force_shift = true;
+    input_key_event(code, 1);
+    t_force_shift = false;
 }
 
 StringValue* input_inkey() {

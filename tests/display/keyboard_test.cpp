@@ -86,6 +86,15 @@ TEST_F(KeyboardTest, ModifiersPickTheTableColumn) {
     release(INPUT_KEY_RSHIFT);
 }
 
+TEST_F(KeyboardTest, ATabWhosePressWasLostCountsAsShiftTab) {
+    input_key_event_shifted(9);
+    input_key_event(9, 0);
+    EXPECT_EQ(inkey(), ext(15));
+    EXPECT_EQ(input_key_down(INPUT_KEY_LSHIFT), 0);  // no Shift left behind
+    press(9);
+    EXPECT_EQ(inkey(), "\t");
+}
+
 TEST_F(KeyboardTest, KeypadKeysBecomeMainKeyboardKeys) {
     press(INPUT_KEY_PAD_0 + 7);
     EXPECT_EQ(inkey(), "7");
