@@ -1,6 +1,7 @@
 // Frame builder cost for the 640 x 480, 16-colour page the simulation shows every frame.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "runtime/display/display.h"
@@ -23,13 +24,14 @@ void set_up_mode12() {
         page->pixels[i] = static_cast<uint8_t>((i * 7 + i / 640) & 15);
 }
 
-void report(benchmark::State& state) {
+using Clock = std::chrono::steady_clock;
+
+void report(benchmark::State& state, Clock::time_point start) {
+    double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+    double n = static_cast<double>(state.iterations());
     state.SetItemsProcessed(state.iterations());
-    state.counters["frames_per_s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    // time / (1e-9 x iterations): nanoseconds per frame.
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["frames_per_s"] = benchmark::Counter(n, benchmark::Counter::kIsRate);
+    state.counters["ns_per_frame"] = n > 0 ? ns / n : 0;
     state.SetLabel("mode 12, 640x480, 4 bits per pixel");
 }
 
@@ -37,20 +39,22 @@ void BM_FrameBuildChanged(benchmark::State& state) {
     set_up_mode12();
     ImageSurface* page = gfx_images.display_page;
     uint8_t v = 0;
+    Clock::time_point start = Clock::now();
     for (auto _ : state) {
         page->pixels[(v * 4099) % (640 * 480)] ^= 1;  // one pixel differs: a full conversion
         ++v;
         disp_build_frame();
     }
-    report(state);
+    report(state, start);
 }
 BENCHMARK(BM_FrameBuildChanged);
 
 void BM_FrameBuildUnchanged(benchmark::State& state) {
     set_up_mode12();
     disp_build_frame();
+    Clock::time_point start = Clock::now();
     for (auto _ : state) disp_build_frame();  // one comparison, no conversion
-    report(state);
+    report(state, start);
 }
 BENCHMARK(BM_FrameBuildUnchanged);
 
