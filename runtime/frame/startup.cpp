@@ -168,5 +168,6 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
 
     disp_register_callbacks();
     glutMainLoop();
-    return 0;
+    // The loop returns once the window is gone; the housekeeping shutdown ends the process.
+    for (;;) frame_sleep_ms(16);
 }

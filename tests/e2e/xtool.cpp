@@ -3,6 +3,7 @@
 //   xtool close WIN             sends WM_DELETE_WINDOW, as a window manager's close button does
 //   xtool size WIN              prints "W H" of the window
 //   xtool resize WIN W H        asks for a new size
+//   xtool move WIN X Y          moves the window (a grab needs it wholly on the screen)
 //   xtool grab WIN FILE.ppm     writes the window's pixels as a binary PPM
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -70,6 +71,11 @@ int main(int argc, char** argv) {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d, w, &a)) return 1;
         std::printf("%d %d\n", a.width, a.height);
+        return 0;
+    }
+    if (cmd == "move" && argc >= 5) {
+        XMoveWindow(d, w, std::atoi(argv[3]), std::atoi(argv[4]));
+        XFlush(d);
         return 0;
     }
     if (cmd == "resize" && argc >= 5) {
