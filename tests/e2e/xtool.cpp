@@ -87,7 +87,15 @@ int main(int argc, char** argv) {
     if (cmd == "grab" && argc >= 4) {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d, w, &a)) return 1;
-        XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width),
+        // Read from the root window so that a window partly off the screen still reads.
+        int rx = 0, ry = 0;
+        Window child;
+        XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+        if (rx < 0 || ry < 0) {
+            std::fprintf(stderr, "xtool: window at %d,%d is off the screen\n", rx, ry);
+            return 1;
+        }
+        XImage* img = XGetImage(d, DefaultRootWindow(d), rx, ry, static_cast<unsigned>(a.width),
                                 static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
         if (!img) return 1;
         FILE* f = std::fopen(argv[3], "wb");

@@ -1,0 +1,68 @@
+// Reads the text of a screenshot back: every 8x16 cell whose pixels are exactly a glyph of the
+// built-in font in two colours (or one, for a blank) becomes that character, others become '?'.
+//   screen_text FILE.ppm [ROW]     prints rows 1..30 (or one row), 80 characters each
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/gfx/text_output.h"
+
+namespace {
+
+char cell_char(const std::vector<uint32_t>& px, int w, int row, int col) {
+    int x0 = col * 8, y0 = row * 16;
+    uint32_t fg = 0, bg = px[static_cast<size_t>(y0) * w + x0];
+    bool have_fg = false;
+    uint8_t bits[16];
+    for (int r = 0; r < 16; ++r) {
+        bits[r] = 0;
+        for (int k = 0; k < 8; ++k) {
+            uint32_t p = px[static_cast<size_t>(y0 + r) * w + x0 + k];
+            if (p == bg) continue;
+            if (!have_fg) {
+                fg = p;
+                have_fg = true;
+            }
+            if (p != fg) return '?';
+            bits[r] |= static_cast<uint8_t>(0x80 >> k);
+        }
+    }
+    if (!have_fg) return ' ';
+    for (int g = 33; g < 127; ++g) {
+        const uint8_t* glyph = &txt_font_8x16_bits[g * 16];
+        bool same = true, inverse = true;
+        for (int r = 0; r < 16; ++r) {
+            same = same && glyph[r] == bits[r];
+            inverse = inverse && glyph[r] == static_cast<uint8_t>(~bits[r]);
+        }
+        if (same || inverse) return static_cast<char>(g);
+    }
+    return '?';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    FILE* f = std::fopen(argv[1], "rb");
+    if (!f) return 2;
+    int w = 0, h = 0, maxv = 0;
+    if (std::fscanf(f, "P6 %d %d %d", &w, &h, &maxv) != 3 || w < 640 || h < 480) return 2;
+    std::fgetc(f);
+    std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+    for (auto& p : px) {
+        int r = std::fgetc(f), g = std::fgetc(f), b = std::fgetc(f);
+        p = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+    }
+    std::fclose(f);
+    int first = 1, last = 30;
+    if (argc > 2) first = last = std::atoi(argv[2]);
+    for (int row = first; row <= last; ++row) {
+        std::string line;
+        for (int col = 0; col < 80; ++col) line += cell_char(px, w, row - 1, col);
+        std::printf("%s\n", line.c_str());
+    }
+    return 0;
+}
