@@ -1,0 +1,221 @@
+// The command keys: what each changes, and what it leaves alone.
+#include <cmath>
+
+#include "fixture.h"
+#include "runtime/frame/run_state.h"
+#include "runtime/gfx/image.h"
+
+namespace {
+
+using Commands = AppRun;
+
+bool only_rule_rows(const std::vector<int>& rows) {
+    for (int r : rows)
+        if (r < kSimRowRule || r >= kSimRowRule + 1600) return false;
+    return true;
+}
+
+TEST_F(Commands, RDrawsRulesOfMinusOneZeroAndOneAndNothingElse) {
+    auto before = cells();
+    auto params = parameters();
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    auto after = cells();
+    auto rows = changed_rows(before, after);
+    EXPECT_GT(rows.size(), 900u);  // about two thirds of 1600
+    EXPECT_TRUE(only_rule_rows(rows));
+    int seen[3] = {0, 0, 0};
+    for (int a = 0; a < 40; ++a)
+        for (int b = 0; b < 40; ++b) {
+            float v = rule(a, b);
+            ASSERT_TRUE(v == -1 || v == 0 || v == 1);
+            ++seen[static_cast<int>(v) + 1];
+        }
+    EXPECT_GT(seen[0], 400);
+    EXPECT_GT(seen[1], 400);
+    EXPECT_GT(seen[2], 400);
+    for (int c = 0; c <= 10; ++c) {
+        if (c == kSimColValue) continue;
+        EXPECT_TRUE(changed_rows(before, after, c).empty()) << "column " << c;
+    }
+    EXPECT_EQ(parameters(), params);
+    EXPECT_EQ(count(0), 33);
+    // The rule text of species 0 now holds one group per non-zero rule of the three shown.
+    int nonzero = 0;
+    for (int b = 0; b < 3; ++b) nonzero += rule(0, b) != 0;
+    EXPECT_EQ(sim_rule_strings.get(0)->length, 3 * nonzero);
+}
+
+TEST_F(Commands, UpperCaseRActsAsR) {
+    auto before = cells();
+    app_key('R');
+    ASSERT_TRUE(app_step());
+    EXPECT_GT(changed_rows(before, cells()).size(), 900u);
+}
+
+TEST_F(Commands, TDrawsRulesOfZeroAndOneOnly) {
+    auto before = cells();
+    app_key('t');
+    ASSERT_TRUE(app_step());
+    int ones = 0;
+    for (int a = 0; a < 40; ++a)
+        for (int b = 0; b < 40; ++b) {
+            float v = rule(a, b);
+            ASSERT_TRUE(v == 0 || v == 1) << v;
+            ones += v == 1;
+        }
+    EXPECT_GT(ones, 600);
+    EXPECT_LT(ones, 1000);
+    EXPECT_TRUE(only_rule_rows(changed_rows(before, cells())));
+}
+
+TEST_F(Commands, RuleHelpKeepsTheOldSentenceUntilTheCellsAreRebuilt) {
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    bool found = false;
+    for (int b = 0; b < 3 && !found; ++b)
+        if (rule(0, b) != 0) {
+            StringValue* h = sim_cell_help.get(kSimRowRule + b);
+            std::string text(reinterpret_cast<char*>(h->data), h->length);
+            EXPECT_NE(text.find("kozombos"), std::string::npos) << text;
+            found = true;
+        }
+}
+
+TEST_F(Commands, DDrawsCountsAddingUpToAbout100AndNothingElse) {
+    auto before = cells();
+    auto params = parameters();
+    app_key('d');
+    ASSERT_TRUE(app_step());
+    auto rows = changed_rows(before, cells());
+    for (int r : rows) EXPECT_TRUE(r >= kSimRowCount && r < kSimRowCount + 3) << r;
+    EXPECT_FALSE(rows.empty());
+    float total = count(0) + count(1) + count(2);
+    EXPECT_LE(total, 100);
+    EXPECT_GE(total, 97);
+    EXPECT_EQ(sim_particle_total, total);
+    EXPECT_EQ(parameters(), params);
+}
+
+TEST_F(Commands, FSetsEveryCountCellToTheEqualShare) {
+    app_key('d');
+    ASSERT_TRUE(app_step());
+    ASSERT_FALSE(count(0) == 33 && count(1) == 33);
+    app_key('f');
+    ASSERT_TRUE(app_step());
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(count(i), 33) << i;  // hidden species too
+    ASSERT_TRUE(app_step());  // the next normalisation keeps them
+    EXPECT_EQ(count(0), 33);
+    EXPECT_EQ(sim_particle_total, 99);
+}
+
+TEST_F(Commands, CGathersActiveParticlesAtTheOriginAndPrintsProgress) {
+    auto hidden = positions(10, 0, 239);
+    hidden.erase(hidden.begin(), hidden.begin() + 3 * 240 * 3);  // species 3 … 9
+    auto params = parameters();
+    app_key('c');
+    ASSERT_TRUE(app_step());
+    for (int s = 0; s < 3; ++s)
+        for (int p = 0; p < 33; ++p)
+            for (int c = 0; c < 3; ++c) {
+                float v = sim_particles.get(s, p, c);
+                ASSERT_TRUE(v >= -0.5f && v < 0.5f) << s << " " << p << " " << v;
+            }
+    auto now = positions(10, 0, 239);
+    now.erase(now.begin(), now.begin() + 3 * 240 * 3);
+    EXPECT_EQ(now, hidden);
+    EXPECT_EQ(parameters(), params);
+    // The last progress lines: N and the last species, its count and the last particle.
+    const ImageSurface* page = app_drawn_page();
+    // Second items in the print zone from column 15.
+    EXPECT_EQ(app_text(page, 1, 1, 17), " 3" + std::string(13, ' ') + "2 ");
+    EXPECT_EQ(app_text(page, 2, 1, 18), " 33" + std::string(12, ' ') + "32 ");
+}
+
+TEST_F(Commands, QPlacesParticlesOfAllFortySpeciesInTheCube) {
+    auto before = positions(40, 0, 240);
+    app_key('q');
+    ASSERT_TRUE(app_step());
+    auto after = positions(40, 0, 240);
+    // Species 3 … 39 do not move otherwise, so every placed coordinate must be new there.
+    int changed = 0;
+    for (int s = 3; s < 40; ++s)
+        for (int p = 0; p < 240; ++p) {
+            for (int c = 0; c < 3; ++c) {
+                float v = sim_particles.get(s, p, c);
+                ASSERT_TRUE(v >= -50 && v < 50);
+                changed += v != before[(s * 241 + p) * 3 + c];
+            }
+            EXPECT_EQ(sim_particles.get(s, 240, 0), 0);  // slot 240 is never placed
+        }
+    EXPECT_GT(changed, 37 * 240 * 3 - 10);
+    (void)after;
+}
+
+TEST_F(Commands, MThenBRestoresTheSavedCellsAndResetsTheGraphicsScale) {
+    app_key('d');
+    ASSERT_TRUE(app_step());
+    app_click(2, 50, 4 * 16 + 8);  // "grafika nagysag" up by 0.05
+    ASSERT_NEAR(sim_graphics_scale, 0.85f, 1e-6);
+    auto saved = cells();
+    app_key('m');
+    ASSERT_TRUE(app_step());
+    ASSERT_TRUE(app_file_exists("kavaro.dat"));
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    ASSERT_FALSE(changed_rows(saved, cells()).empty());
+    app_key('b');
+    ASSERT_TRUE(app_step());
+    auto reloaded = cells();
+    for (int r = 0; r <= 1700; ++r)
+        ASSERT_EQ(reloaded[r * 11 + kSimColValue], saved[r * 11 + kSimColValue]) << r;
+    EXPECT_EQ(sim_graphics_scale, 0.8f);
+    EXPECT_EQ(sim_show_mean, 0);
+}
+
+TEST_F(Commands, OReturnsToTheFactoryState) {
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    app_key('d');
+    ASSERT_TRUE(app_step());
+    app_click(0, 50, 3 * 16 + 8);  // displacement 50 → 49
+    ASSERT_EQ(sim_displacement, 49);
+    app_key('m');
+    ASSERT_TRUE(app_step());
+    app_key('o');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(sim_displacement, 50);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(count(i), 33);
+    for (int a = 0; a < 40; ++a)
+        for (int b = 0; b < 40; ++b) ASSERT_EQ(rule(a, b), 0);
+    auto lines = app_file_lines("kavaro.dat");
+    ASSERT_EQ(lines.size(), 17018u);
+    EXPECT_EQ(lines[17013], " 50 ");
+    EXPECT_EQ(lines[(kSimRowCount) * 10 + 2], " 5 ");
+}
+
+TEST_F(Commands, EscapeSavesThenEndsWithStatusZero) {
+    app_key('f');
+    ASSERT_TRUE(app_step());
+    app_click(0, 50, 0 * 16 + 8);  // central pull 50 → 45
+    ASSERT_EQ(sim_central_pull, 45);
+    app_key(27);
+    EXPECT_FALSE(app_step());  // the program ends in that frame
+    ASSERT_TRUE(app_wait_exit());
+    EXPECT_EQ(app_exit_status(), 0);
+    auto lines = app_file_lines("kavaro.dat");
+    ASSERT_EQ(lines.size(), 17018u);
+    EXPECT_EQ(lines[17014], " 45 ");
+    EXPECT_EQ(lines[(kSimRowCount + 5) * 10 + 2], " 33 ");  // "f" reached hidden species too
+}
+
+TEST_F(Commands, OtherKeysChangeNothing) {
+    auto before = cells();
+    auto params = parameters();
+    for (int k : {int('x'), int('1'), int(' '), 13, 0x4800}) app_key(k);
+    ASSERT_TRUE(app_step(6));
+    EXPECT_TRUE(changed_rows(before, cells()).empty());
+    EXPECT_EQ(parameters(), params);
+}
+
+}  // namespace
