@@ -367,7 +367,11 @@ TEST_F(ScreenTest, BuilderNeverSeesAPageBeingDrawn) {
         while (!stop.load()) {
             const ImageSurface* page = gfx_display_acquire();
             if (page && page->width == 640 && page->height == 480) {
-                std::memcpy(copy.data(), page->pixels, copy.size());
+                // Copied in slices with pauses, so a missing wait would show up as a torn copy.
+                for (size_t at = 0; at < copy.size(); at += 19200) {
+                    std::memcpy(copy.data() + at, page->pixels + at, 19200);
+                    std::this_thread::yield();
+                }
                 for (size_t i = 1; i < copy.size(); i++)
                     if (copy[i] != copy[0]) {
                         torn++;
