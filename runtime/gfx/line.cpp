@@ -185,7 +185,7 @@ ClipResult gfx_clip_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t
 
 void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, uint32_t style) {
     ImageSurface* w = gfx_images.write_page;
-    if (!w) return;
+    if (!w || w->is_text) return;
     int32_t px1, py1, px2, py2;
     if (!gfx_to_pixel(w, x1, y1, &px1, &py1) || !gfx_to_pixel(w, x2, y2, &px2, &py2)) return;
     ClipResult c = gfx_clip_line(px1, py1, px2, py2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
@@ -199,7 +199,7 @@ void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, ui
 
 void gfx_line_pixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
     ImageSurface* w = gfx_images.write_page;
-    if (!w) return;
+    if (!w || w->is_text) return;
     ClipResult c = gfx_clip_line(x1, y1, x2, y2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
     if (c.visible) dda<false>(w, c, colour, 0);
 }
@@ -247,7 +247,7 @@ void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t k
 
 void gfx_box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {
     ImageSurface* w = gfx_images.write_page;
-    if (!w) return;
+    if (!w || w->is_text) return;
     int32_t px1, py1, px2, py2;
     if (!gfx_to_pixel(w, x1, y1, &px1, &py1) || !gfx_to_pixel(w, x2, y2, &px2, &py2)) return;
     if (px1 > px2) std::swap(px1, px2);

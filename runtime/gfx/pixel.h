@@ -30,7 +30,7 @@ inline void gfx_store(ImageSurface* img, int32_t x, int32_t y, uint32_t colour) 
     if (img->bytes_per_pixel == 1)
         img->pixels[static_cast<size_t>(y) * img->width + static_cast<size_t>(x)] =
             static_cast<uint8_t>(colour & img->colour_mask);
-    else
+    else if (img->bytes_per_pixel == 4)
         gfx_store32(img, x, y, colour);
 }
 
