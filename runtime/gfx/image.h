@@ -31,7 +31,7 @@ struct ImageSurface {
     uint8_t cursor_start_line = 0;
     uint8_t cursor_end_line = 0;
     uint8_t* pixels = nullptr;
-    uint32_t flags = 0;  // bit 0 owns palette, bit 1 screen page, bit 2 owns pixels
+    uint32_t flags = 0;  // bit 0 owns palette, bit 1 screen page, bit 2 owns pixels, bit 3 system image
     uint32_t* palette = nullptr;
     int32_t transparent_index = -1;
     uint8_t blending_off = 0;
@@ -48,7 +48,8 @@ struct ImageSurface {
     double draw_scale = 0;
 };
 
-enum : uint32_t { IMAGE_OWNS_PALETTE = 1, IMAGE_SCREEN_PAGE = 2, IMAGE_OWNS_PIXELS = 4 };
+// A system image (the built-in images made at start-up) survives the program's restart.
+enum : uint32_t { IMAGE_OWNS_PALETTE = 1, IMAGE_SCREEN_PAGE = 2, IMAGE_OWNS_PIXELS = 4, IMAGE_SYSTEM = 8 };
 
 struct FontMetrics {
     int32_t width = 0;
@@ -155,8 +156,8 @@ enum : int32_t {
 void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_t visual_page,
                 int32_t refresh, int32_t passed);
 
-// Restart: mode 0, 80 x 25, colours 7 on 0; frees user images of handle 2 and above
-// (screen pages are system images and stay).
+// Restart: mode 0, 80 x 25, colours 7 on 0; frees the images of handle 2 and above that are
+// neither screen pages nor system images.
 void gfx_reset_for_restart();
 
 // Releases an image with the buffer and palette it owns (flag bits 2 and 0).

@@ -331,7 +331,7 @@ void gfx_reset_for_restart() {
     }
     for (int32_t h = 2; h < gfx_images.count; h++) {
         const ImageSurface* img = gfx_image(h);
-        if (img && !(img->flags & IMAGE_SCREEN_PAGE)) gfx_image_release(h);
+        if (img && !(img->flags & (IMAGE_SCREEN_PAGE | IMAGE_SYSTEM))) gfx_image_release(h);
     }
     if (frame_error.error_number == 0) frame_error.error_number = pending;
 }

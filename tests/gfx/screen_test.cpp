@@ -303,12 +303,15 @@ TEST_F(ScreenTest, UserImageAsScreen) {
 
 TEST_F(ScreenTest, RestartGoesBackTo80x25AndFreesUserImages) {
     mode12(0);
+    int32_t built_in = gfx_image_new_owned(16, 16, 32);
+    gfx_image(built_in)->flags |= IMAGE_SYSTEM;
     int32_t user = gfx_image_new_owned(10, 10, 12);
     frame_error.error_number = 6;
     gfx_reset_for_restart();
     EXPECT_EQ(error(), 6u);
     clear_error();
     EXPECT_EQ(gfx_image(user), nullptr);
+    EXPECT_NE(gfx_image(built_in), nullptr);
     ImageSurface* w = wp();
     EXPECT_EQ(w->is_text, 1);
     EXPECT_EQ(w->width, 80);
