@@ -1,6 +1,7 @@
 // Text, line and clear throughput on a mode 12 page.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "runtime/frame/error.h"
