@@ -28,6 +28,7 @@ void frame_end() {
         t.write_handle = t.display_handle;
         t.write_page = t.display_page;
         ImageSurface* p = t.write_page;
+        GfxDisplayWrite guard;
         int rows = p->is_text ? p->height : p->height / (p->font ? gfx_font_metrics[p->font].height : 16);
         if (rows < 1) rows = 1;
         p->print_top = static_cast<uint16_t>(rows);

@@ -137,8 +137,9 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     frame_low_memory.bytes[kLowKeyTail] = 30;
 
     gfx_init_screen();
-    gfx_image_new_owned(16, 16, 32);
-    gfx_image_new_owned(32, 32, 32);
+    for (int32_t side : {16, 32}) {
+        if (ImageSurface* img = gfx_image(gfx_image_new_owned(side, side, 32))) img->flags |= IMAGE_SYSTEM;
+    }
 
     frame_platform.message_box = disp_message_box;
     frame_threads.build_frame = disp_build_frame;

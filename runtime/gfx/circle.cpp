@@ -36,6 +36,7 @@ double round_away(double v) { return v >= 0 ? std::trunc(v + 0.5) : std::trunc(v
 
 void gfx_circle(double x, double y, double radius, uint32_t colour, double start, double end,
                 double aspect, int32_t passed) {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
     if (!w) return;

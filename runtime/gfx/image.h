@@ -89,7 +89,9 @@ extern ImageTable gfx_images;
 // in the middle of being drawn; the application always draws on the page that is not shown.
 struct DisplayHandover {
     std::atomic<ImageSurface*> page{nullptr};
-    std::atomic<int32_t> busy{0};  // 1 while the builder reads the page
+    std::atomic<int32_t> busy{0};     // 1 while the builder reads the page
+    std::atomic<int32_t> writing{0};  // 1 while the program draws on the page being shown
+    int32_t write_depth = 0;          // nesting of the program's drawing (program thread only)
 };
 extern DisplayHandover gfx_display;
 
@@ -100,6 +102,20 @@ void gfx_display_release();
 // Program side: publishes `page` as the page to show and waits until a copy in progress of the
 // previously published page has finished.
 void gfx_display_publish(ImageSurface* page);
+
+// Program side: drawing on the page that is being shown (the start-up text screen, the END
+// prompt) waits for a copy in progress, and the builder skips its copy meanwhile.
+void gfx_display_write_begin();
+void gfx_display_write_end();
+struct GfxDisplayWrite {
+    bool on;
+    GfxDisplayWrite();
+    ~GfxDisplayWrite() {
+        if (on) gfx_display_write_end();
+    }
+    GfxDisplayWrite(const GfxDisplayWrite&) = delete;
+    GfxDisplayWrite& operator=(const GfxDisplayWrite&) = delete;
+};
 
 // Text grid asked for by the text-width operation; makes the next gfx_screen a mode change.
 struct TextGridRequest {

@@ -129,6 +129,7 @@ ImageSurface* drawable_page() {
 }
 
 void pset(float x, float y, uint32_t colour, int32_t passed, bool background) {
+    GfxDisplayWrite guard;
     ImageSurface* w = drawable_page();
     if (!w) return;
     if (passed & 1) {
@@ -184,6 +185,7 @@ ClipResult gfx_clip_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t
 }
 
 void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, uint32_t style) {
+    GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (!w || w->is_text) return;
     int32_t px1, py1, px2, py2;
@@ -198,6 +200,7 @@ void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, ui
 }
 
 void gfx_line_pixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+    GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (!w || w->is_text) return;
     ClipResult c = gfx_clip_line(x1, y1, x2, y2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
@@ -210,6 +213,7 @@ void gfx_preset(float x, float y, uint32_t colour, int32_t passed) { pset(x, y, 
 
 void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t kind,
               uint32_t style, int32_t passed) {
+    GfxDisplayWrite guard;
     ImageSurface* w = drawable_page();
     if (!w) return;
     if (passed & 1) {
@@ -246,6 +250,7 @@ void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t k
 }
 
 void gfx_box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {
+    GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (!w || w->is_text) return;
     int32_t px1, py1, px2, py2;

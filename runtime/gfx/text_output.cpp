@@ -207,6 +207,7 @@ void txt_color(uint32_t foreground, uint32_t background, uint32_t border, int32_
 
 void txt_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_line, int32_t end_line,
                 int32_t passed) {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
     if (!w) return;
@@ -257,6 +258,7 @@ void txt_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_line,
 }
 
 void txt_draw_glyph(int32_t code) {
+    GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (!w) return;
     code &= 255;
@@ -303,11 +305,13 @@ void txt_draw_glyph(int32_t code) {
 }
 
 void txt_newline() {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     if (ImageSurface* w = gfx_images.write_page) newline(w);
 }
 
 void txt_print(StringValue* s, int32_t end_line) {
+    GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (frame_error.error_number || !w) {
         consume(s);
@@ -408,6 +412,7 @@ void txt_make_fit(StringValue* s) {
 }
 
 void txt_print_comma() {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
     if (!w) return;
@@ -427,6 +432,7 @@ void txt_print_comma() {
 }
 
 void txt_cls(int32_t kind, uint32_t colour, int32_t passed) {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
     if (!w) return;

@@ -398,4 +398,42 @@ TEST_F(ScreenTest, BuilderNeverSeesAPageBeingDrawn) {
     EXPECT_EQ(torn.load(), 0);
 }
 
+// Printing on the page being shown (the start-up text screen) while the builder copies it: the
+// builder never sees a print half done, and it still gets copies between prints.
+TEST_F(ScreenTest, PrintingOnTheShownPageNeverOverlapsACopy) {
+    ASSERT_EQ(gfx_images.write_page, gfx_images.display_page);
+    std::atomic<bool> stop{false};
+    std::atomic<int> copies{0}, torn{0};
+    std::thread builder([&] {
+        std::vector<uint8_t> copy(80 * 25 * 2);
+        while (!stop.load()) {
+            const ImageSurface* page = gfx_display_acquire();
+            if (page && page->is_text) {
+                for (size_t at = 0; at < copy.size(); at += 400) {
+                    std::memcpy(copy.data() + at, page->pixels + at, 400);
+                    std::this_thread::yield();
+                }
+                // Every print fills the whole first row with one character.
+                for (size_t c = 1; c < 80; c++)
+                    if (copy[2 * c] != copy[0]) {
+                        torn++;
+                        break;
+                    }
+                copies++;
+            }
+            gfx_display_release();
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 2000 || copies.load() < 20; i++) {
+        txt_locate(1, 1, 0, 0, 0, 3);
+        txt_print(sv_string_of(80, 'A' + i % 26), 0);
+        if (i > 200000) break;
+    }
+    stop = true;
+    builder.join();
+    EXPECT_GE(copies.load(), 20);
+    EXPECT_EQ(torn.load(), 0);
+}
+
 }  // namespace
