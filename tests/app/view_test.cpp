@@ -151,4 +151,18 @@ TEST_F(View, NegativeScaleMirrorsThroughTheCentreAndZeroDrawsOnIt) {
     EXPECT_EQ(p[220 * 640 + 320], 9);
 }
 
+TEST_F(View, HugeScalesSizesAndAnglesDrawWithoutFault) {
+    for (float scale : {1e30f, -1e30f, 3e9f}) {
+        sim_graphics_scale = scale;
+        sim_angle_a = 1e20f;
+        sim_angle_c = -3e38f;
+        sim_draw_colour = 1e30f;
+        sim_draw_wire_cube(1, 2, 3, 1e30f);
+        sim_draw_cross(-40, 40, 10, -1e25f);
+        sim_draw_dot(49, -49, 49);
+        sim_draw_wire_cube(0, 0, 0, 100);
+    }
+    EXPECT_EQ(frame_error.error_number, 0u);
+}
+
 }  // namespace
