@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
@@ -165,6 +166,26 @@ TEST_F(AppStart, CircleIndicatorShowsOnlyWhileOverTheCircleAndNotDragging) {
     EXPECT_NE(app_text(app_drawn_page(), 14, 36, 10, 14), "elforgatas");
     app_release(0, 331, 230);
     ASSERT_TRUE(app_step(3));
+}
+
+TEST(AppStarts, SameClockFractionGivesTheSameStartPositions) {
+    auto snapshot = [] {
+        std::vector<float> v;
+        for (int s = 0; s < 3; ++s)
+            for (int p = 0; p < 240; ++p)
+                for (int c = 0; c < 3; ++c) v.push_back(sim_particles.get(s, p, c));
+        return v;
+    };
+    app_prepare();
+    app_start();
+    auto first = snapshot();
+    app_finish();
+    app_prepare();
+    app_start();
+    auto second = snapshot();
+    app_finish();
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first[0], 0);
 }
 
 }  // namespace
