@@ -105,6 +105,7 @@ void frame_init_runtime() {
     gfx_init();
     frame_arena_init();
     std::memset(frame_low_memory.bytes, 0, sizeof frame_low_memory.bytes);
+    input_reset_ring();
     sv_init();
     frame_platform.close_all_files = file_close_all;
 }
@@ -133,8 +134,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     XCloseDisplay(probe);
 
     input_initial_lock_state();
-    frame_low_memory.bytes[kLowKeyHead] = 30;
-    frame_low_memory.bytes[kLowKeyTail] = 30;
+    input_reset_ring();
 
     gfx_init_screen();
     for (int32_t side : {16, 32}) {

@@ -6,6 +6,7 @@
 #include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
+#include "runtime/gfx/image.h"
 #include "runtime/text/random_timer.h"
 
 FrameThreads frame_threads;
@@ -16,7 +17,7 @@ void (*g_main_routine)() = nullptr;
 
 // Tick counter: time of day in ticks of 1/18.2 s, low three bytes into low memory.
 void update_tick_counter() {
-    int64_t d = (timer_ms() - timer_base.start_ms + timer_base.midnight_ms) % 86400000;
+    int64_t d = (timer_ms_clock() - timer_base.start_ms + timer_base.midnight_ms) % 86400000;
     if (d < 0) d += 86400000;
     auto ticks = static_cast<uint32_t>(static_cast<double>(d) * 0.0182);
     for (int i = 0; i < 3; ++i)
@@ -62,8 +63,13 @@ void frame_housekeeping_thread() {
             if (frame_run.quit_requested.load()) break;
             parity ^= 1;
             if (parity) {
-                if (frame_run.auto_display.load() != 0 && frame_threads.build_frame)
+                if (frame_run.auto_display.load() != 0 && frame_threads.build_frame) {
                     frame_threads.build_frame();
+                } else {
+                    // Without a builder a screen-mode change still needs its pause answered.
+                    int32_t asked = 1;
+                    gfx_pause_word.compare_exchange_strong(asked, 2);
+                }
                 frame_run.frame_counter.fetch_add(1, std::memory_order_relaxed);
             } else if (frame_threads.sync_lock_keys) {
                 frame_threads.sync_lock_keys();

@@ -36,5 +36,7 @@ void timer_capture_base();
 // Millisecond clock behind timer_ms (nullptr: the monotonic clock); tests substitute it.
 extern int64_t (*timer_clock_source)();
 int64_t timer_ms();
+// The same clock without the pending-error test, for the service threads.
+int64_t timer_ms_clock();
 float timer_seconds();
 double timer_seconds(double accuracy);

@@ -39,6 +39,8 @@ int64_t timer_ms() {
     return clock_ms();
 }
 
+int64_t timer_ms_clock() { return clock_ms(); }
+
 void timer_capture_base() {
     if (frame_error.error_number) return;
     time_t now = 0;
