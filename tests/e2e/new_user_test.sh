@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# A new user: first start in an empty folder, the panel and the swarm on screen, the menu at
+# column 48 when the pointer is at x = 400, a click on a rule cell changing its help sentence,
+# then "f", "m" and Escape, and the saved file holding the new values.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$1" "$2"
+e2e_start
+win=$("$XTOOL" find Untitled) || fail "no window"
+"$XTOOL" move "$win" 0 0
+for _ in $(seq 50); do
+  [ "$("$XTOOL" size "$win")" = "640 480" ] && break
+  sleep 0.1
+done
+[ -f "$WORK/kavaro.dat" ] || fail "no state file written at the first start"
+
+row() {  # row N [COL LEN]: text of a screen row of the last grab
+  local text
+  text=$("$SCREEN_TEXT" "$WORK/shot.ppm" "$1")
+  if [ $# -ge 3 ]; then echo "${text:$(($2 - 1)):$3}"; else echo "$text"; fi
+}
+grab() { sleep "${1:-0.5}"; "$XTOOL" grab "$win" "$WORK/shot.ppm"; }
+expect_row() {  # expect_row N COL TEXT
+  local got
+  for _ in $(seq 20); do
+    grab 0.2
+    got=$(row "$1" "$2" "${#3}")
+    [ "$got" = "$3" ] && return 0
+  done
+  fail "row $1 column $2 reads '$got', expected '$3'"
+}
+
+xdotool mousemove --window "$win" 200 300
+expect_row 1 1 "kozepponti vonzas: 50"
+expect_row 7 1 "auto forg nagysag:  0.30"
+expect_row 28 64 "osszes babu: 99"
+# The swarm: pixels in the species' colours (blue, green, cyan) inside the view.
+python3 - "$WORK/shot.ppm" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read()
+parts = data.split(b'\n', 3)
+w, h = map(int, parts[1].split())
+px = parts[3]
+found = {0x0000AA: 0, 0x00AA00: 0, 0x00AAAA: 0}
+for y in range(0, 350):
+    for x in range(150, 500):
+        i = 3 * (y * w + x)
+        p = (px[i] << 16) | (px[i + 1] << 8) | px[i + 2]
+        if p in found:
+            found[p] += 1
+if min(found.values()) == 0:
+    sys.exit("species colours in the view: %s" % found)
+PY
+
+xdotool mousemove --window "$win" 400 100
+expect_row 4 48 "r-random erok generalasa"
+expect_row 12 48 "o-visszaallitas (gyarivisszaall)"
+
+# The rule of species 0 towards itself: row 26, column 6 with 3 species.
+xdotool mousemove --window "$win" 44 408
+expect_row 29 1 "kek szinu babu kozombos (semleges) kek szinu babura"
+xdotool click --window "$win" 1
+expect_row 29 1 "kek szinu babu kergeti (vonzza) kek szinu babut"
+xdotool mousemove --window "$win" 200 300
+expect_row 26 6 "-1"
+
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+xdotool key f
+sleep 0.3
+xdotool key m
+sleep 0.5
+line() { sed -n "${1}p" "$WORK/kavaro.dat" | tr -d '\r'; }
+[ "$(line 803)" = "-1 " ] || fail "saved rule cell reads '$(line 803)'"
+xdotool key Escape
+e2e_wait_exit "$APP_PID" 3000
+[ "$EXIT_STATUS" = 0 ] || fail "Escape ended with '$EXIT_STATUS'"
+[ "$(wc -l <"$WORK/kavaro.dat")" = 17018 ] || fail "saved file has $(wc -l <"$WORK/kavaro.dat") lines"
+[ "$(line 403)" = " 33 " ] || fail "saved count reads '$(line 403)'"
+[ "$(line 803)" = "-1 " ] || fail "saved rule cell reads '$(line 803)' after Escape"
+[ "$(line 17018)" = " .3 " ] || fail "saved auto-rotation reads '$(line 17018)'"
+echo ok
