@@ -6,6 +6,7 @@
 #include "app/sim_editor.h"
 #include "app/sim_force.h"
 #include "app/sim_saved_state.h"
+#include "app/sim_print.h"
 #include "app/sim_state.h"
 #include "runtime/display/input.h"
 #include "runtime/files/files.h"
@@ -16,14 +17,6 @@
 #include "runtime/text/random_timer.h"
 
 namespace {
-
-void item(StringValue* s) {
-    txt_make_fit(s);
-    txt_print(s, 0);
-}
-void end_line() { txt_print(sv_empty(), 1); }
-void number_item(float v) { item(sv_concat(num_str(v), sv_new_text(" "))); }
-void colour(uint32_t c) { txt_color(c, 0, 0, 1); }
 
 void set_menu(int32_t row, StringValue* key, const char* label) {
     sv_assign(sim_menu.get(row, 0), key);
@@ -88,20 +81,20 @@ void sim_draw_menu() {
     for (int32_t i = 0; i < count; ++i) {
         txt_locate(sim_menu_top + i, sim_menu_column, 0, 0, 0, 3);
         FRAME_CP();
-        colour(14);
+        sim_print_colour(14);
         FRAME_CP();
-        item(sim_menu.get(i, 0));
+        sim_print_item(sim_menu.get(i, 0));
         FRAME_CP();
-        colour(8);
+        sim_print_colour(8);
         FRAME_CP();
         if (row == static_cast<float>(sim_menu_top + i - 1)) {
-            colour(15);
+            sim_print_colour(15);
             sim_menu_hover = static_cast<float>(i);
         }
         FRAME_CP();
-        item(sv_new_text("-"));
-        item(sim_menu.get(i, 1));
-        end_line();
+        sim_print_item(sv_new_text("-"));
+        sim_print_item(sim_menu.get(i, 1));
+        sim_print_end_line();
         sv_cleanup(base, 0);
         FRAME_CP();
     }
@@ -207,20 +200,20 @@ void sim_big_bang() {
     const int32_t species = sim_loop_count(n, 40);
     for (int32_t s = 0; s < species; ++s) {
         txt_locate(1, 1, 0, 0, 0, 3);
-        number_item(n);
+        sim_print_number(n);
         txt_print_comma();
-        number_item(static_cast<float>(s));
-        end_line();
+        sim_print_number(static_cast<float>(s));
+        sim_print_end_line();
         sv_cleanup(base, 0);
         FRAME_CP();
         const float count = sim_species_count.get(s);
         const int32_t particles = sim_active_count(s);
         for (int32_t j = 0; j < particles; ++j) {
             txt_locate(2, 1, 0, 0, 0, 3);
-            number_item(count);
+            sim_print_number(count);
             txt_print_comma();
-            number_item(static_cast<float>(j));
-            end_line();
+            sim_print_number(static_cast<float>(j));
+            sim_print_end_line();
             sv_cleanup(base, 0);
             FRAME_CP();
             for (int32_t c = 0; c < 3; ++c) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/sim_force.h"
+#include "app/sim_print.h"
 #include "app/sim_state.h"
 #include "runtime/display/input.h"
 #include "runtime/gfx/draw.h"
@@ -24,17 +25,6 @@ float* const kPanelValues[9] = {
     &sim_auto_rotation,  &sim_max_particles, &sim_show_mean,
 };
 
-// One print item: moved to the next line first when it does not fit on this one.
-void item(StringValue* s) {
-    txt_make_fit(s);
-    txt_print(s, 0);
-}
-void end_line() { txt_print(sv_empty(), 1); }
-// A number as printed: its text and one blank.
-void number_item(float v) { item(sv_concat(num_str(v), sv_new_text(" "))); }
-
-void colour(uint32_t c) { txt_color(c, 0, 0, 1); }
-
 // The formatted-number output, kept for the whole run.
 StringValue* using_output() {
     static StringValue* out = sv_new(0, 0);
@@ -52,11 +42,11 @@ void sim_draw_panel_header() {
     if (sim_panel_visible != 0) {
         txt_locate(28, 64, 0, 0, 0, 3);
         FRAME_CP();
-        colour(8);
+        sim_print_colour(8);
         FRAME_CP();
-        item(sv_new_text("osszes babu:"));
-        number_item(sim_particle_total);
-        end_line();
+        sim_print_item(sv_new_text("osszes babu:"));
+        sim_print_number(sim_particle_total);
+        sim_print_end_line();
         sv_cleanup(base, 0);
         FRAME_CP();
         gfx_line(0, sim_frame_top, sim_frame_right, sim_frame_top, 14, 0, 0, 9);
@@ -65,14 +55,14 @@ void sim_draw_panel_header() {
         FRAME_CP();
     }
     if (sim_in_circle != 0 && sim_rotating == 0) {
-        colour(14);
+        sim_print_colour(14);
         FRAME_CP();
         gfx_circle(sim_view_cx, sim_view_cy, sim_view_radius, 0, sim_page, 0, 0, 4);
         FRAME_CP();
         txt_locate(14, 36, 0, 0, 0, 3);
         FRAME_CP();
-        item(sv_new_text("elforgatas"));
-        end_line();
+        sim_print_item(sv_new_text("elforgatas"));
+        sim_print_end_line();
         sv_cleanup(base, 0);
         FRAME_CP();
     }
@@ -85,12 +75,12 @@ void sim_draw_panel() {
     if (!(sim_panel_visible != 0 && sim_menu_visible == 0)) return;
     txt_locate(1, 1, 0, 0, 0, 3);
     FRAME_CP();
-    colour(8);
+    sim_print_colour(8);
     FRAME_CP();
     for (int32_t k = 0; k <= 8; ++k) {
-        colour(sim_panel_row == static_cast<float>(k) ? 15 : 8);
+        sim_print_colour(sim_panel_row == static_cast<float>(k) ? 15 : 8);
         FRAME_CP();
-        item(sv_new_text(sim_panel_labels[k]));
+        sim_print_item(sv_new_text(sim_panel_labels[k]));
         sv_cleanup(base, 0);
         FRAME_CP();
         if (k == 6) {
@@ -99,8 +89,8 @@ void sim_draw_panel() {
             num_format_using(sv_new_text("###.##"), *kPanelValues[k], 0, out);
             txt_print(out, 1);
         } else {
-            number_item(*kPanelValues[k]);
-            end_line();
+            sim_print_number(*kPanelValues[k]);
+            sim_print_end_line();
         }
         sv_cleanup(base, 0);
         FRAME_CP();
