@@ -428,7 +428,8 @@ TEST_F(ScreenTest, PrintingOnTheShownPageNeverOverlapsACopy) {
     for (int i = 0; i < 2000 || copies.load() < 20; i++) {
         txt_locate(1, 1, 0, 0, 0, 3);
         txt_print(sv_string_of(80, 'A' + i % 26), 0);
-        if (i > 200000) break;
+        std::this_thread::yield();  // the program does other work between prints
+        if (i > 2000000) break;
     }
     stop = true;
     builder.join();
