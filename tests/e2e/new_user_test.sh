@@ -59,7 +59,11 @@ expect_row 12 48 "o-visszaallitas (gyarivisszaall)"
 # The rule of species 0 towards itself: row 26, column 6 with 3 species.
 xdotool mousemove --window "$win" 44 408
 expect_row 29 1 "kek szinu babu kozombos (semleges) kek szinu babura"
-xdotool click --window "$win" 1
+# A person's click: the button stays down for a moment (the program reads the pointer state
+# once per frame, so a press and release inside one frame would not be seen as a click).
+xdotool mousedown 1
+sleep 0.2
+xdotool mouseup 1
 expect_row 29 1 "kek szinu babu kergeti (vonzza) kek szinu babut"
 xdotool mousemove --window "$win" 200 300
 expect_row 26 6 "-1"
