@@ -87,25 +87,32 @@ StringValue* text_value(const char* text, int32_t length, int32_t room) {
 
 }  // namespace
 
+// The steps both precisions share once the "E" text of `digits` significant digits is made:
+// plain notation while it stays short, scientific otherwise.
+static int32_t shortest_chars(double v, const char* e_text, int32_t digits, int32_t e_pos, char letter,
+                       char* out) {
+    int32_t count = significant_count(e_text, digits);
+    if (count == 0) {
+        std::memcpy(out, " 0", 3);
+        return 2;
+    }
+    int32_t e = exponent_value(e_text, e_pos);
+    if (e <= digits - 1 && e - count >= -(digits + 1)) {
+        int32_t places = count - e - 1;
+        if (places < 0) places = 0;
+        return fixed_chars(v, places, out);
+    }
+    return scientific_chars(e_text, count, e_pos, e, letter, out);
+}
+
 int32_t num_str_chars(float v, char* out) {
     double d = v;
     if (!std::isfinite(d)) return non_finite_chars(d, out);
     char e_text[40];
     int32_t len = std::snprintf(e_text, sizeof e_text, "% .6E", d);
     const int32_t e_pos = 9;
-    len = three_digit_exponent(e_text, len, e_pos);
-    int32_t count = significant_count(e_text, 7);
-    if (count == 0) {
-        std::memcpy(out, " 0", 3);
-        return 2;
-    }
-    int32_t e = exponent_value(e_text, e_pos);
-    if (e <= 6 && e - count >= -8) {
-        int32_t places = count - e - 1;
-        if (places < 0) places = 0;
-        return fixed_chars(d, places, out);
-    }
-    return scientific_chars(e_text, count, e_pos, e, 'E', out);
+    three_digit_exponent(e_text, len, e_pos);
+    return shortest_chars(d, e_text, 7, e_pos, 'E', out);
 }
 
 int32_t num_str_double_chars(double v, char* out) {
@@ -126,18 +133,7 @@ int32_t num_str_double_chars(double v, char* out) {
     }
     (void)len;
     e_text[e_pos] = 'D';
-    int32_t count = significant_count(e_text, 16);
-    if (count == 0) {
-        std::memcpy(out, " 0", 3);
-        return 2;
-    }
-    int32_t e = exponent_value(e_text, e_pos);
-    if (e <= 15 && e - count >= -17) {
-        int32_t places = count - e - 1;
-        if (places < 0) places = 0;
-        return fixed_chars(v, places, out);
-    }
-    return scientific_chars(e_text, count, e_pos, e, 'D', out);
+    return shortest_chars(v, e_text, 16, e_pos, 'D', out);
 }
 
 StringValue* num_str(float v) {
