@@ -8,11 +8,15 @@
 StaticArena frame_arena;
 
 static bool arena_new_block(size_t size) {
-    // Blocks are never freed: earlier ones still hold live arrays.
-    auto* block = static_cast<uint8_t*>(std::calloc(1, size));
+    // Blocks are never freed: earlier ones still hold live arrays. They stay linked from the
+    // newest one, so that every block remains reachable.
+    constexpr size_t kLink = 16;
+    auto* block = static_cast<uint8_t*>(std::calloc(1, size + kLink));
     if (!block) return false;
-    frame_arena.current = block;
-    frame_arena.end = block + size;
+    std::memcpy(block, &frame_arena.newest, sizeof frame_arena.newest);
+    frame_arena.newest = block;
+    frame_arena.current = block + kLink;
+    frame_arena.end = block + kLink + size;
     frame_arena.block_size = size;
     frame_arena.blocks++;
     return true;

@@ -8,6 +8,7 @@ struct StaticArena {
     uint8_t* end = nullptr;
     size_t block_size = 0;   // size of the newest block
     size_t blocks = 0;       // blocks taken so far
+    uint8_t* newest = nullptr;  // newest block; each block starts with a link to the one before
 };
 
 extern StaticArena frame_arena;
