@@ -24,3 +24,5 @@ void frame_start_threads();
 
 extern std::string frame_command_line_text;
 extern std::string frame_start_dir;
+// GL_EXT_framebuffer_object is there (found at start-up).
+extern bool frame_fbo_available;
