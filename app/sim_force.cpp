@@ -21,11 +21,15 @@ namespace {
 
 constexpr int32_t kSpecies = 10;  // species numbers a rule text can name
 constexpr int32_t kSlots = kSpecies * kSimParticleSlots;
-constexpr int32_t kMaxGroups = 4096;  // per species; sync writes at most 10
+// Groups per species: the cell table writes at most 10, of at most 15 characters each.
+constexpr int32_t kMaxGroups = 64;
 constexpr int32_t kMaxThreads = 64;
 constexpr int32_t kMaxChunks = kMaxThreads * 8 + 8;
 // Below this many pairs a step is not worth waking the workers for.
 constexpr int64_t kParallelPairs = 4096;
+// Pairs of one round of pass 1; the program thread takes its check-point between rounds, so a
+// pause or a close request waits for at most one round (about 0.1 s).
+constexpr int64_t kRoundPairs = 2000000;
 
 struct Group {
     double strength;
@@ -47,6 +51,7 @@ struct ForceJob {
     double pull;
     int32_t chunk_size;
     int32_t chunks;
+    int32_t chunk_end;  // end of the current round
     float chunk_max[kMaxChunks];
     std::atomic<int32_t> next_chunk{0};
 };
@@ -140,7 +145,7 @@ float forces(ForceJob& j, int32_t from, int32_t to) {
 void run_chunks(ForceJob& j) {
     for (;;) {
         const int32_t c = j.next_chunk.fetch_add(1, std::memory_order_relaxed);
-        if (c >= j.chunks) return;
+        if (c >= j.chunk_end) return;
         const int32_t from = c * j.chunk_size;
         const int32_t to = std::min(j.subjects, from + j.chunk_size);
         j.chunk_max[c] = forces(j, from, to);
@@ -183,17 +188,14 @@ void ensure_workers(int32_t workers) {
     for (int32_t i = 0; i < workers; ++i) p.workers.emplace_back(worker_body, gen);
 }
 
-// Pass 1 over all subjects, on as many threads as pay off.
-void pass_one(ForceJob& j, int64_t pairs) {
-    const int32_t threads = pairs >= kParallelPairs ? threads_in_use() : 1;
-    j.chunk_size = std::max<int32_t>(4, (j.subjects + threads * 8 - 1) / (threads * 8));
-    j.chunks = (j.subjects + j.chunk_size - 1) / j.chunk_size;
-    j.next_chunk.store(0, std::memory_order_relaxed);
-    if (threads == 1 || j.chunks < 2) {
+// One round: chunks [from, to) on the program thread and the workers.
+void run_round(ForceJob& j, int32_t from, int32_t to, bool workers) {
+    j.next_chunk.store(from, std::memory_order_relaxed);
+    j.chunk_end = to;
+    if (!workers) {
         run_chunks(j);
         return;
     }
-    ensure_workers(threads - 1);
     ForcePool& p = pool();
     {
         std::lock_guard<std::mutex> g(p.lock);
@@ -204,6 +206,24 @@ void pass_one(ForceJob& j, int64_t pairs) {
     run_chunks(j);
     std::unique_lock<std::mutex> g(p.lock);
     p.done.wait(g, [&] { return p.busy == 0; });
+}
+
+// Pass 1 over all subjects, on as many threads as pay off, in rounds with a check-point
+// between them (the workers are idle there, so the check-point may stop or restart the run).
+void pass_one(ForceJob& j, int64_t pairs) {
+    const int32_t threads = pairs >= kParallelPairs ? threads_in_use() : 1;
+    j.chunk_size = std::max<int32_t>(4, (j.subjects + threads * 8 - 1) / (threads * 8));
+    j.chunks = (j.subjects + j.chunk_size - 1) / j.chunk_size;
+    const bool workers = threads > 1 && j.chunks >= 2;
+    if (workers) ensure_workers(threads - 1);
+    const int64_t pairs_per_chunk =
+        std::max<int64_t>(1, pairs / std::max<int32_t>(1, j.chunks));
+    const int32_t per_round =
+        static_cast<int32_t>(std::clamp<int64_t>(kRoundPairs / pairs_per_chunk, 1, j.chunks));
+    for (int32_t from = 0; from < j.chunks; from += per_round) {
+        run_round(j, from, std::min(j.chunks, from + per_round), workers);
+        FRAME_CP();
+    }
 }
 
 // Element (s, p, c) of the particle table; the subscripts are known to be in range.

@@ -1,5 +1,7 @@
 #include "app/sim_saved_state.h"
 
+#include <unistd.h>
+
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
 #include "runtime/files/files.h"
@@ -27,8 +29,20 @@ bool no_error() { return frame_error.error_number == 0; }
 
 void sim_save_state() {
     const int32_t base = sv_temp_count();
+    bool ok = true;
+    // A state file that may not be written (made read-only, say) refuses the save, as opening
+    // it for output would, instead of being replaced by the renamed one.
+    if (access(kStateFile, F_OK) == 0) {
+        file_open(sv_new_text(kStateFile), FILE_APPEND, 0, 0, 1, 0);
+        ok = no_error();
+        sv_cleanup(base, 0);
+        FRAME_CP();
+        if (!ok) return;
+        file_close(1);
+        FRAME_CP();
+    }
     file_open(sv_new_text(kTempFile), FILE_OUTPUT, 0, 0, 1, 0);
-    bool ok = no_error();
+    ok = no_error();
     sv_cleanup(base, 0);
     FRAME_CP();
     if (!ok) return;

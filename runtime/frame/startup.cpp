@@ -155,6 +155,8 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     glutInitWindowSize(640, 400);
     if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
         disp_set_window_expected(0);
+        // At once: the files belong to the program thread, which is running.
+        frame_platform.close_all_files = nullptr;
         frame_exit(1);
     }
     glutCreateWindow("Untitled");

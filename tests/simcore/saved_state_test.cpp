@@ -211,4 +211,25 @@ TEST_F(SavedStateTest, FailedSaveKeepsTheOldFileWithOneDialog) {
     EXPECT_EQ(simcore_read_file("kavaro.dat"), factory_bytes);
 }
 
+// A state file that cannot be opened for writing refuses the save instead of being replaced.
+TEST_F(SavedStateTest, UnwritableStateFileRefusesTheSave) {
+    std::filesystem::remove("kavaro.dat");
+    std::filesystem::create_directory("kavaro.dat");  // unwritable as a file, even for root
+    sim_save_state();
+    ASSERT_EQ(simcore_dialogs.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory("kavaro.dat"));
+    EXPECT_FALSE(simcore_file_exists("kavaro.tmp"));
+}
+
+TEST_F(SavedStateTest, ReadOnlyStateFileIsKept) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions are not enforced for root";
+    std::filesystem::permissions("kavaro.dat", std::filesystem::perms::owner_read |
+                                                   std::filesystem::perms::group_read);
+    sim_displacement = 11;
+    sim_save_state();
+    ASSERT_EQ(simcore_dialogs.size(), 1u);
+    EXPECT_NE(simcore_dialogs[0].text.find("Permission denied"), std::string::npos);
+    EXPECT_EQ(simcore_read_file("kavaro.dat"), factory_bytes);
+}
+
 }  // namespace
