@@ -24,7 +24,7 @@ constexpr int32_t kSlots = kSpecies * kSimParticleSlots;
 // Groups per species: the cell table writes at most 10, of at most 15 characters each.
 constexpr int32_t kMaxGroups = 64;
 constexpr int32_t kMaxThreads = 64;
-constexpr int32_t kMaxChunks = kMaxThreads * 8 + 8;
+constexpr int32_t kMaxChunks = kSlots / 4 + 1;
 // Below this many pairs a step is not worth waking the workers for.
 constexpr int64_t kParallelPairs = 4096;
 // Pairs of one round of pass 1; the program thread takes its check-point between rounds, so a
@@ -212,14 +212,17 @@ void run_round(ForceJob& j, int32_t from, int32_t to, bool workers) {
 // between them (the workers are idle there, so the check-point may stop or restart the run).
 void pass_one(ForceJob& j, int64_t pairs) {
     const int32_t threads = pairs >= kParallelPairs ? threads_in_use() : 1;
-    j.chunk_size = std::max<int32_t>(4, (j.subjects + threads * 8 - 1) / (threads * 8));
+    // Chunks small enough that every round is shared out in many pieces (a worker that wakes
+    // late still finds work), at least four subjects each.
+    const int64_t per_subject = std::max<int64_t>(1, pairs / std::max<int32_t>(1, j.subjects));
+    const int64_t round_subjects = std::max<int64_t>(1, kRoundPairs / per_subject);
+    j.chunk_size = static_cast<int32_t>(std::clamp<int64_t>(
+        std::min<int64_t>(round_subjects, j.subjects) / (threads * 8), 4, std::max(4, j.subjects)));
     j.chunks = (j.subjects + j.chunk_size - 1) / j.chunk_size;
     const bool workers = threads > 1 && j.chunks >= 2;
     if (workers) ensure_workers(threads - 1);
-    const int64_t pairs_per_chunk =
-        std::max<int64_t>(1, pairs / std::max<int32_t>(1, j.chunks));
-    const int32_t per_round =
-        static_cast<int32_t>(std::clamp<int64_t>(kRoundPairs / pairs_per_chunk, 1, j.chunks));
+    const int32_t per_round = static_cast<int32_t>(std::clamp<int64_t>(
+        (round_subjects + j.chunk_size - 1) / j.chunk_size, 1, std::max(1, j.chunks)));
     for (int32_t from = 0; from < j.chunks; from += per_round) {
         run_round(j, from, std::min(j.chunks, from + per_round), workers);
         FRAME_CP();
