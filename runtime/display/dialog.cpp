@@ -200,8 +200,10 @@ int32_t disp_message_box(const char* caption, const char* text, int32_t kind, in
     auto no_window = [] {
         return disp_window_closed() || (!disp_window_exists() && !g_window_expected.load());
     };
-    // The main thread draws the box, so it cannot wait for it.
+    // The main thread draws the box, so it cannot wait for it. A box with only OK (the fatal
+    // ones) before the window exists is told on standard error alone.
     if (no_window() || disp_on_main_thread()) return 1;
+    if (kind == FRAME_BOX_OK && !disp_window_exists()) return 1;
     for (;;) {
         int32_t idle = PHASE_IDLE;
         if (g_request.phase.compare_exchange_strong(idle, PHASE_FILLING, std::memory_order_acquire))

@@ -281,7 +281,7 @@ void build(const ImageSurface* given, bool handover) {
         desc.frame_h == b.saved.frame_h && same_content(b.saved, desc, page)) {
         if (handover) gfx_display_release();
         slot.state.store(SLOT_FREE, std::memory_order_release);
-        disp_book.latest_order.store(order, std::memory_order_release);
+        // The shown frame stays right: nothing new for the presenter to draw either.
         disp_stats.skipped.fetch_add(1, std::memory_order_relaxed);
         return;
     }

@@ -44,13 +44,17 @@ int32_t input_translate_special(int key) {
 namespace {
 
 void typed(unsigned char ch, int32_t down) {
-    if (disp_dialog_open()) {
-        if (down) disp_dialog_key(ch);
-        return;
-    }
     int mods = glutGetModifiers();
     int32_t code = input_translate_char(ch, (mods & GLUT_ACTIVE_CTRL) != 0,
                                         (mods & GLUT_ACTIVE_SHIFT) != 0);
+    if (disp_dialog_open()) {
+        // Presses answer the box; a release still lets go of a key held before it opened.
+        if (down)
+            disp_dialog_key(ch);
+        else if (input_down_contains(code))
+            input_key_event(code, 0);
+        return;
+    }
     // On X11 FreeGLUT drops the press of Shift+Tab (ISO_Left_Tab has no text) and reports
     // only its release as Tab, often after the Shift release: a Tab release that was never
     // pressed stands for a whole Shift+Tab.
@@ -63,7 +67,7 @@ void special(int key, int32_t down) {
     if (code == 0) return;
     // Modifiers keep the down list right even while a box is open; other keys go to the box.
     bool modifier = code >= INPUT_KEY_RSHIFT && code <= INPUT_KEY_LALT;
-    if (!modifier && disp_dialog_open()) return;
+    if (!modifier && disp_dialog_open() && (down || !input_down_contains(code))) return;
     input_key_event(code, down);
 }
 
@@ -75,8 +79,8 @@ void input_glut_special(int key, int, int) { special(key, 1); }
 void input_glut_special_up(int key, int, int) { special(key, 0); }
 
 void input_glut_mouse(int button, int state, int x, int y) {
-    if (disp_dialog_open()) {
-        if (state == GLUT_DOWN && button == GLUT_LEFT_BUTTON) disp_dialog_click(x, y);
+    if (disp_dialog_open() && state == GLUT_DOWN) {
+        if (button == GLUT_LEFT_BUTTON) disp_dialog_click(x, y);
         return;
     }
     input_mouse_event(state == GLUT_DOWN ? INPUT_MOUSE_DOWN : INPUT_MOUSE_UP, button, x, y);

@@ -124,9 +124,30 @@ void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
     if (changed) input_refresh_status();
 }
 
+// A modifier released while another window had the keyboard (Alt+Tab, say) never reaches us
+// as a release: the X key map, read at every lock-key alignment, lets it go. Only after the
+// map has shown it up twice, so that a release still queued for the main thread comes first.
+void release_stuck_modifiers(XKeys& k) {
+    static int up_seen[6] = {};
+    const int32_t codes[6] = {INPUT_KEY_LSHIFT, INPUT_KEY_RSHIFT, INPUT_KEY_LCTRL,
+                              INPUT_KEY_RCTRL,  INPUT_KEY_LALT,   INPUT_KEY_RALT};
+    const KeyCode keys[6] = {k.lshift, k.rshift, k.lctrl, k.rctrl, k.lalt, k.ralt};
+    char map[32] = {};
+    XQueryKeymap(k.dpy, map);
+    for (int i = 0; i < 6; ++i) {
+        if (keys[i] == 0 || key_in(map, keys[i]) || !input_down_contains(codes[i])) {
+            up_seen[i] = 0;
+        } else if (++up_seen[i] >= 2) {
+            input_key_event(codes[i], 0);
+            up_seen[i] = 0;
+        }
+    }
+}
+
 void input_sync_lock_keys() {
     LockToggles t;
     if (read_toggles(g_service, t)) input_align_locks(t.scroll, t.caps, t.num);
+    if (g_service.dpy) release_stuck_modifiers(g_service);
 }
 
 void input_poll_pause_break() {

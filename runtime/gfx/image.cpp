@@ -27,13 +27,6 @@ void zero_record(ImageSurface* r) {
     r->transparent_index = 0;
 }
 
-void rederive_current_pages() {
-    ImageTable& t = gfx_images;
-    t.write_page = t.write_handle ? &t.images[t.write_handle] : nullptr;
-    t.read_page = t.read_handle ? &t.images[t.read_handle] : nullptr;
-    t.display_page = t.display_handle ? &t.images[t.display_handle] : nullptr;
-}
-
 bool grow_table() {
     ImageTable& t = gfx_images;
     int32_t cap = t.capacity + kTableStep;
@@ -53,7 +46,7 @@ bool grow_table() {
     delete[] t.images;
     t.images = fresh;
     t.capacity = cap;
-    rederive_current_pages();
+    gfx_rederive_current_pages();
     gfx_display_publish(t.display_page);
     return true;
 }
@@ -318,4 +311,11 @@ void gfx_image_release(int32_t handle) {
     img->pixels = nullptr;
     img->palette = nullptr;
     gfx_image_free(handle);
+}
+
+void gfx_rederive_current_pages() {
+    ImageTable& t = gfx_images;
+    t.write_page = t.write_handle ? &t.images[t.write_handle] : nullptr;
+    t.read_page = t.read_handle ? &t.images[t.read_handle] : nullptr;
+    t.display_page = t.display_handle ? &t.images[t.display_handle] : nullptr;
 }

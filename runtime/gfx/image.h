@@ -155,6 +155,8 @@ int32_t gfx_image_new(uint8_t* buffer, int32_t width, int32_t height, int32_t mo
 int32_t gfx_image_new_owned(int32_t width, int32_t height, int32_t mode);
 bool gfx_image_free(int32_t handle);
 ImageSurface* gfx_image(int32_t handle);  // nullptr when not in use
+// The current-page pointers again from their handles (after the table moved or changed).
+void gfx_rederive_current_pages();
 void gfx_default_palette(ImageSurface* img, int32_t mode);
 void gfx_set_font(int32_t font, ImageSurface* img);
 int32_t gfx_page(int32_t page);

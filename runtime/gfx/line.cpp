@@ -128,6 +128,40 @@ ImageSurface* drawable_page() {
     return w;
 }
 
+// A segment with an end beyond the far limit is first cut to the far square along its own
+// direction (so that it keeps its slope); false when it misses the square. Beyond 1e15 a
+// double no longer holds whole pixels, the cut would be noise, and the ends are only clamped.
+bool far_cut(double d[4]) {
+    const double k = kGfxFarAway;
+    const double m = std::max(std::max(std::fabs(d[0]), std::fabs(d[1])),
+                              std::max(std::fabs(d[2]), std::fabs(d[3])));
+    if (m <= k || m > 1e15) return true;
+    const double dx = d[2] - d[0], dy = d[3] - d[1];
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {d[0] + k, k - d[0], d[1] + k, k - d[1]};
+    double t0 = 0, t1 = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0) {
+            if (r > t1) return false;
+            if (r > t0) t0 = r;
+        } else {
+            if (r < t0) return false;
+            if (r < t1) t1 = r;
+        }
+    }
+    const double x1 = d[0], y1 = d[1];
+    d[0] = x1 + t0 * dx;
+    d[1] = y1 + t0 * dy;
+    d[2] = x1 + t1 * dx;
+    d[3] = y1 + t1 * dy;
+    return true;
+}
+
 void pset(float x, float y, uint32_t colour, int32_t passed, bool background) {
     GfxDisplayWrite guard;
     ImageSurface* w = drawable_page();
@@ -188,8 +222,13 @@ void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, ui
     GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
     if (!w || w->is_text) return;
-    int32_t px1, py1, px2, py2;
-    if (!gfx_to_pixel(w, x1, y1, &px1, &py1) || !gfx_to_pixel(w, x2, y2, &px2, &py2)) return;
+    double d[4];
+    if (!gfx_to_pixel_unclamped(w, x1, y1, &d[0], &d[1]) ||
+        !gfx_to_pixel_unclamped(w, x2, y2, &d[2], &d[3]))
+        return;
+    if (!far_cut(d)) return;
+    const int32_t px1 = gfx_clamp_far(std::nearbyint(d[0])), py1 = gfx_clamp_far(std::nearbyint(d[1]));
+    const int32_t px2 = gfx_clamp_far(std::nearbyint(d[2])), py2 = gfx_clamp_far(std::nearbyint(d[3]));
     ClipResult c = gfx_clip_line(px1, py1, px2, py2, w->view_x1, w->view_y1, w->view_x2, w->view_y2);
     if (!c.visible) return;
     uint32_t pattern = rotl32((style & 0xFFFFu) * 65537u, static_cast<uint32_t>(c.style_skip & 15));

@@ -43,20 +43,29 @@ inline int32_t gfx_clamp_far(double v) {
     return static_cast<int32_t>(v);
 }
 
-// Coordinate to pixel by the page's coordinate mode (rounding ties to even). False for NaN and
-// infinities, which are off every page; huge finite values are clamped far off the page.
-inline bool gfx_to_pixel(const ImageSurface* img, float x, float y, int32_t* px, int32_t* py) {
+// Coordinate to pixel by the page's coordinate mode (rounding ties to even), not yet limited.
+// False for NaN and infinities, which are off every page.
+inline bool gfx_to_pixel_unclamped(const ImageSurface* img, float x, float y, double* dx,
+                                   double* dy) {
     if (img->coord_mode == 2) {
         x = x * img->scale_x + img->scale_origin_x;
         y = y * img->scale_y + img->scale_origin_y;
     }
     float rx = std::nearbyint(x), ry = std::nearbyint(y);
     if (!std::isfinite(rx) || !std::isfinite(ry)) return false;
-    double dx = rx, dy = ry;
+    *dx = rx;
+    *dy = ry;
     if (img->coord_mode != 0) {
-        dx += img->view_origin_x;
-        dy += img->view_origin_y;
+        *dx += img->view_origin_x;
+        *dy += img->view_origin_y;
     }
+    return true;
+}
+
+// The same, with huge finite values clamped far off the page.
+inline bool gfx_to_pixel(const ImageSurface* img, float x, float y, int32_t* px, int32_t* py) {
+    double dx, dy;
+    if (!gfx_to_pixel_unclamped(img, x, y, &dx, &dy)) return false;
     *px = gfx_clamp_far(dx);
     *py = gfx_clamp_far(dy);
     return true;

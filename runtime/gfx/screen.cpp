@@ -20,26 +20,23 @@ int32_t page_handle(int32_t page) {
     return t.pages[page];
 }
 
+// Page numbers beyond this would only make a table larger than any screen could fill.
+constexpr int64_t kMaxPages = int64_t{1} << 24;
+
 bool page_table_size(int64_t entries) {
     ImageTable& t = gfx_images;
     if (entries <= t.page_count) return true;
-    int32_t* fresh = static_cast<int32_t*>(
-        std::realloc(t.pages, static_cast<size_t>(entries) * sizeof(int32_t)));
+    int32_t* fresh = entries > kMaxPages ? nullptr
+                                         : static_cast<int32_t*>(std::realloc(
+                                               t.pages, static_cast<size_t>(entries) * sizeof(int32_t)));
     if (!fresh) {
         frame_raise(7);
         return false;
     }
-    for (int64_t i = t.page_count; i < entries; i++) fresh[i] = 0;
+    std::memset(fresh + t.page_count, 0, static_cast<size_t>(entries - t.page_count) * sizeof(int32_t));
     t.pages = fresh;
     t.page_count = static_cast<int32_t>(entries);
     return true;
-}
-
-void rederive_current_pages() {
-    ImageTable& t = gfx_images;
-    t.write_page = t.write_handle ? &t.images[t.write_handle] : nullptr;
-    t.read_page = t.read_handle ? &t.images[t.read_handle] : nullptr;
-    t.display_page = t.display_handle ? &t.images[t.display_handle] : nullptr;
 }
 
 int32_t grid_rows(const ImageSurface* img) {
@@ -246,7 +243,7 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
         t.page_count = 1;
         t.pages[0] = 0;
         t.write_handle = t.read_handle = t.display_handle = 0;
-        rederive_current_pages();
+        gfx_rederive_current_pages();
 
         int32_t h0 = 0;
         if (user_handle) {
@@ -278,7 +275,7 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
         t.pages[0] = h0;
         t.write_handle = t.read_handle = t.display_handle = h0;
         t.active_page = 0;
-        rederive_current_pages();
+        gfx_rederive_current_pages();
         p0->turn_angle = 0;
         p0->draw_scale = 1;
     }
@@ -295,7 +292,7 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
         ImageSurface* previous = gfx_image(page_handle(t.active_page));
         if (active_handle != t.write_handle || active_handle != t.read_handle) {
             t.write_handle = t.read_handle = active_handle;
-            rederive_current_pages();
+            gfx_rederive_current_pages();
             reset_write_page();
         }
         if (active_page != t.active_page && !img->is_text && previous && previous != img)
@@ -304,7 +301,7 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
     }
     if (visual_handle && visual_handle != t.display_handle) {
         t.display_handle = visual_handle;
-        rederive_current_pages();
+        gfx_rederive_current_pages();
         reset_write_page();
     }
     gfx_display_publish(t.display_page);

@@ -162,6 +162,7 @@ void consume(StringValue* s) {
 }  // namespace
 
 void txt_color(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed) {
+    GfxDisplayWrite guard;
     (void)border;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
@@ -399,6 +400,7 @@ void txt_print(StringValue* s, int32_t end_line) {
 }
 
 void txt_make_fit(StringValue* s) {
+    GfxDisplayWrite guard;
     if (frame_error.error_number) return;
     ImageSurface* w = gfx_images.write_page;
     if (!w || !s || w->wrap_pending || w->cursor_column == 1) return;

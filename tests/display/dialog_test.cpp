@@ -75,7 +75,13 @@ TEST(DialogHandover, KeysAnswerTheBox) {
                   disp_dialog_key(13);
               }),
               1);
-    EXPECT_EQ(ask_and_answer(FRAME_BOX_OK, [] { disp_dialog_key(27); }), 1);
+}
+
+TEST(DialogHandover, AnOkBoxBeforeTheWindowExistsIsNotWaitedFor) {
+    disp_set_window_expected(1);
+    EXPECT_EQ(disp_message_box("Critical Error", "Out of memory", FRAME_BOX_OK, 0), 1);
+    EXPECT_FALSE(disp_dialog_open());
+    disp_set_window_expected(0);
 }
 
 TEST(DialogHandover, ClicksOnTheButtonsAnswerTheBox) {

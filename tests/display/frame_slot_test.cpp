@@ -84,6 +84,7 @@ TEST_F(FrameSlotTest, AnUnchangedPageBuildsNoFrameAndUploadsNoTexture) {
     EXPECT_EQ(again.slot, first.slot);
     EXPECT_FALSE(again.upload);
     // Nothing at all changed since: no drawing either.
+    EXPECT_FALSE(again.draw);
     EXPECT_FALSE(disp_present_choose().draw);
 }
 

@@ -282,4 +282,12 @@ TEST_F(DrawTest, ThirtyTwoBitPagesBlend) {
     for (int x = 0; x < 4; x++) EXPECT_EQ(pixel(x), 0xFF0000FFu);
 }
 
+// An end far beyond the page keeps the line's direction: slope 1/2 stays 1/2.
+TEST_F(DrawTest, FarEndPointKeepsTheSlope) {
+    gfx_line(0, 0, 1e9f, 5e8f, 3, 0, 0, 9);
+    EXPECT_EQ(px(100, 50), 3);
+    EXPECT_EQ(px(100, 100), 0);
+    EXPECT_EQ(px(639, 319) | px(639, 320), 3);
+}
+
 }  // namespace

@@ -437,4 +437,12 @@ TEST_F(ScreenTest, PrintingOnTheShownPageNeverOverlapsACopy) {
     EXPECT_EQ(torn.load(), 0);
 }
 
+TEST_F(ScreenTest, AHugePageNumberIsRefusedWithoutTouchingThePages) {
+    mode12(0);
+    ImageSurface* before = wp();
+    gfx_screen(12, 0, INT32_MAX, 0, 0, 13);
+    EXPECT_EQ(error(), 7u);
+    EXPECT_EQ(wp(), before);
+}
+
 }  // namespace
