@@ -64,10 +64,7 @@ void file_kill(StringValue* name_value) {
             return;
         }
         if (unlink(path.c_str()) != 0) {
-            int err = errno;
-            bool access = err == EACCES || err == EPERM || err == EBUSY || err == ETXTBSY ||
-                          err == EROFS;
-            frame_raise(access ? 55 : 53);
+            frame_raise(file_errno_refused(errno) ? 55 : 53);
             return;
         }
     }

@@ -25,10 +25,6 @@ bool is_screen_name(const std::string& name) {
     return true;
 }
 
-bool refused(int err) {
-    return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY || err == EBUSY;
-}
-
 int open_cloexec(const std::string& path, int flags) {
     int fd;
     do {
@@ -113,7 +109,7 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
                     break;
                 }
                 if (t == first) first_errno = errno;
-                if (!refused(errno)) break;
+                if (!file_errno_refused(errno)) break;
             }
             if (fd < 0) errno = first_errno;
             break;

@@ -63,10 +63,13 @@ void file_close_all() {
         if (file_numbers[n] >= 0) file_release(static_cast<int32_t>(n));
 }
 
+bool file_errno_refused(int err) {
+    return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY || err == EBUSY;
+}
+
 int32_t file_errno_error(int err, int32_t fallback) {
+    if (file_errno_refused(err)) return 70;
     switch (err) {
-        case EACCES: case EPERM: case EROFS: case ETXTBSY: case EBUSY:
-            return 70;
         case ENAMETOOLONG: case EINVAL:
             return 64;
         case ENXIO: case ENODEV:

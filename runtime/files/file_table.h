@@ -35,6 +35,8 @@ void file_release(int32_t number);
 
 // Error number for a failed system call; `fallback` for codes the table does not list.
 int32_t file_errno_error(int err, int32_t fallback);
+// Access refused: denied, read-only, busy or a sharing violation.
+bool file_errno_refused(int err);
 // As file_errno_error for a failed open of `path`: ENOENT is 76 when the folder part is missing.
 int32_t file_open_errno_error(int err, const std::string& path);
 // Copies the bytes of `s` and frees it when it is a temporary.

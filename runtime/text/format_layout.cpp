@@ -8,7 +8,7 @@
 
 namespace {
 
-bool set_special(double v, NumDigits& out) {
+bool set_special(long double v, NumDigits& out) {
     if (std::isnan(v)) {
         out.special = "NAN";
         return true;
@@ -75,10 +75,7 @@ void num_digits_double(double v, NumDigits& out) {
 
 void num_digits_extended(long double v, NumDigits& out) {
     reset(out);
-    if (set_special(static_cast<double>(v), out)) {
-        if (std::isinf(v)) out.negative = v < 0;
-        return;
-    }
+    if (set_special(v, out)) return;
     out.negative = v < 0;
     int n = std::snprintf(nullptr, 0, "% .255Lf", v);
     std::string text(static_cast<size_t>(n) + 1, '\0');

@@ -142,8 +142,11 @@ void string_field(const FieldScan& field, const uint8_t* text, int32_t text_leng
 void append_to(StringValue* output, const std::string& text) {
     if (text.empty() || !output) return;
     const int32_t old_length = output->length;
+    if (static_cast<int64_t>(old_length) + static_cast<int64_t>(text.size()) > INT32_MAX) {
+        frame_raise(14);  // Out of string space, as for a concatenation
+        return;
+    }
     StringValue* joined = sv_new(old_length + static_cast<int32_t>(text.size()), 1);
-    if (!joined) return;
     // Read output's bytes only now: making the new value may have moved them.
     if (old_length > 0) std::memcpy(joined->data, output->data, static_cast<size_t>(old_length));
     std::memcpy(joined->data + old_length, text.data(), text.size());

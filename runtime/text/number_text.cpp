@@ -118,9 +118,9 @@ int32_t num_str_chars(float v, char* out) {
 int32_t num_str_double_chars(double v, char* out) {
     if (!std::isfinite(v)) return non_finite_chars(v, out);
     char e_text[40];
-    int32_t len = std::snprintf(e_text, sizeof e_text, "% .15E", v);
+    const int32_t len = std::snprintf(e_text, sizeof e_text, "% .15E", v);
     const int32_t e_pos = 18;
-    len = three_digit_exponent(e_text, len, e_pos);
+    three_digit_exponent(e_text, len, e_pos);
     if (e_text[17] == '9') {
         // A sixteenth digit 9 is noise of the binary value: show 15 digits and a "0".
         char short_text[40];
@@ -129,9 +129,7 @@ int32_t num_str_double_chars(double v, char* out) {
         std::memcpy(e_text, short_text, 17);
         e_text[17] = '0';
         std::memcpy(e_text + 18, short_text + 17, static_cast<size_t>(short_len - 17) + 1);
-        len = short_len + 1;
     }
-    (void)len;
     e_text[e_pos] = 'D';
     return shortest_chars(v, e_text, 16, e_pos, 'D', out);
 }

@@ -300,4 +300,15 @@ TEST_F(FormatUsingTest, CharLevelFormatterAppendsToItsBuffer) {
     EXPECT_EQ(pos, 0);
 }
 
+// A finite extended value beyond the double range is a number, not an infinity.
+TEST_F(FormatUsingTest, ExtendedBeyondTheDoubleRangeShowsItsDigits) {
+    StringValue* p = sv_new_text("###.##");
+    num_format_using_extended(p, 1e400L, 0, output);
+    sv_free(p);
+    const std::string t = text();
+    EXPECT_EQ(t.substr(0, 2), "%1");
+    EXPECT_EQ(t.find("INF"), std::string::npos);
+    EXPECT_EQ(t.size(), 1u + 401u + 3u);
+}
+
 }  // namespace
