@@ -134,17 +134,6 @@ void sim_draw_wire_cube(float x, float y, float z, float size) {
     }
 }
 
-void sim_draw_wire_cube_by_edges(float x, float y, float z, float size) {
-    const float h = static_cast<float>(static_cast<double>(size) * 0.5);
-    for (const auto& e : kEdges) {
-        float ax, ay, az, bx, by, bz;
-        corner(e[0], x, y, z, h, ax, ay, az);
-        corner(e[1], x, y, z, h, bx, by, bz);
-        sim_draw_segment(ax, ay, az, bx, by, bz);
-        FRAME_CP();
-    }
-}
-
 void sim_draw_particles() {
     const int32_t species = sim_loop_count(sim_species_number(), 40);
     for (int32_t s = 0; s < species; ++s) {

@@ -21,8 +21,6 @@ void sim_draw_cross(float x, float y, float z, float size);
 // The twelve edges of an axis-aligned cube of side `size` around (x, y, z). Each corner is
 // rotated once and shared by its three edges; the result matches the edge-by-edge drawing.
 void sim_draw_wire_cube(float x, float y, float z, float size);
-// The same, every edge projecting both of its ends (the yardstick of the shared-corner one).
-void sim_draw_wire_cube_by_edges(float x, float y, float z, float size);
 
 // Projected points since process start (benchmarks).
 extern int64_t sim_projected_points;

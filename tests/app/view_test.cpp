@@ -15,6 +15,22 @@
 
 namespace {
 
+// The wire cube as its edge table reads, every edge projecting both of its ends: the
+// yardstick of the shared-corner drawing. -1 and +1 stand for C - h and C + h on that axis.
+void wire_cube_by_edges(float x, float y, float z, float size) {
+    static const int kEdge[12][2][3] = {
+        {{-1, -1, -1}, {+1, -1, -1}}, {{+1, +1, -1}, {+1, -1, -1}}, {{+1, +1, -1}, {-1, +1, -1}},
+        {{-1, -1, -1}, {-1, +1, -1}}, {{-1, -1, +1}, {+1, -1, +1}}, {{+1, +1, +1}, {+1, -1, +1}},
+        {{+1, +1, +1}, {-1, +1, +1}}, {{-1, -1, +1}, {-1, +1, +1}}, {{-1, -1, -1}, {-1, -1, +1}},
+        {{+1, -1, -1}, {+1, -1, +1}}, {{-1, +1, -1}, {-1, +1, +1}}, {{+1, +1, -1}, {+1, +1, +1}},
+    };
+    const double h = static_cast<float>(static_cast<double>(size) * 0.5);
+    auto at = [&](float c, int sign) { return static_cast<float>(static_cast<double>(c) + sign * h); };
+    for (const auto& e : kEdge)
+        sim_draw_segment(at(x, e[0][0]), at(y, e[0][1]), at(z, e[0][2]), at(x, e[1][0]),
+                         at(y, e[1][1]), at(z, e[1][2]));
+}
+
 class View : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,7 +137,7 @@ TEST_F(View, SharedCornerWireCubeDrawsExactlyTheEdgeByEdgeCube) {
         for (int i = 0; i < 30; ++i) input_mouse_event(INPUT_MOUSE_MOTION, 0, i, i);
         clear();
         before = sim_projected_points;
-        sim_draw_wire_cube_by_edges(x, y, z, size);
+        wire_cube_by_edges(x, y, z, size);
         auto slow = pixels();
         int left_slow = 0;
         while (input_mouse_poll()) ++left_slow;
