@@ -1,5 +1,7 @@
 #include "app/sim_state.h"
 
+#include "runtime/text/string_array.h"
+
 #include <cmath>
 #include <vector>
 
@@ -76,54 +78,21 @@ namespace {
 
 bool g_created = false;
 
-// The permanent strings of each string table, element by element. A restart zero-fills every
-// fixed array, string tables included, so their elements are put back from here.
-struct StringTable {
-    StringValue** data;
-    std::vector<StringValue*> values;
-};
-std::vector<StringTable>& string_tables() {
-    static std::vector<StringTable> all;
-    return all;
-}
-
-template <int D>
-void fill_strings(FixedArray<StringValue*, D>& table) {
-    intptr_t n = array_count(table.desc, 0) * array_stride(table.desc, 0);
-    StringTable t{table.data(), std::vector<StringValue*>(static_cast<size_t>(n))};
-    // Last element first, as fixed string arrays are made.
-    for (intptr_t i = n - 1; i >= 0; --i) t.values[static_cast<size_t>(i)] = sv_new(0, 0);
-    for (intptr_t i = 0; i < n; ++i) t.data[i] = t.values[static_cast<size_t>(i)];
-    string_tables().push_back(std::move(t));
-}
-
-void relink_strings() {
-    for (auto& t : string_tables())
-        for (size_t i = 0; i < t.values.size(); ++i) t.data[i] = t.values[i];
-}
-
 }  // namespace
 
 void sim_create_tables() {
-    if (g_created) {
-        relink_strings();
-        return;
-    }
+    if (g_created) return;
     g_created = true;
     sim_particles = frame_fixed_3d<float>(0, 180, 0, 800, 0, 5);
     sim_mean_points = frame_fixed_2d<float>(0, 100, 0, 2);
     sim_species_count = frame_fixed_1d<float>(0, 800);
     sim_species_colour = frame_fixed_1d<float>(0, 800);
-    sim_rule_strings = frame_fixed_1d<StringValue*>(0, 800);
+    sim_rule_strings = sv_fixed_strings_1d(0, 800);
     sim_cells = frame_fixed_2d<float>(0, 2600, 0, 10);
-    sim_cell_help = frame_fixed_1d<StringValue*>(0, 2600);
-    sim_colour_names = frame_fixed_1d<StringValue*>(0, 15);
+    sim_cell_help = sv_fixed_strings_1d(0, 2600);
+    sim_colour_names = sv_fixed_strings_1d(0, 15);
     sim_weights = frame_fixed_1d<float>(0, 10);
-    sim_menu = frame_fixed_2d<StringValue*>(0, 15, 0, 1);
-    fill_strings(sim_rule_strings);
-    fill_strings(sim_cell_help);
-    fill_strings(sim_colour_names);
-    fill_strings(sim_menu);
+    sim_menu = sv_fixed_strings_2d(0, 15, 0, 1);
     sim_menu_key = sv_new(0, 0);
     sim_key = sv_new(0, 0);
 }
@@ -198,9 +167,7 @@ void sim_clear_module() {
     };
     for (float* v : scalars) *v = 0;
     if (!g_created) return;
-    relink_strings();
-    for (auto& t : string_tables())
-        for (StringValue* s : t.values) sv_assign(s, sv_empty());
+    // The string tables are emptied by the restart itself.
     sv_assign(sim_menu_key, sv_empty());
     sv_assign(sim_key, sv_empty());
 }

@@ -90,9 +90,8 @@ constexpr float kSimSpeciesMax = 10;
 // Particle slots per species.
 constexpr int32_t kSimParticleSlots = 801;
 
-// Creates every table once (string elements get permanent empty values). Safe to call again at
-// each entry of the main routine: it then only puts the permanent strings back into their
-// tables, in case a restart zero-filled them.
+// Creates every table once (string elements get permanent empty values); calls after the
+// first do nothing, as a restart keeps the tables and only clears them.
 void sim_create_tables();
 // Start values and view constants, in their fixed order; clears the page being drawn.
 void sim_init_state();

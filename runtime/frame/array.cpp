@@ -49,13 +49,21 @@ ArrayDescriptor frame_array_fixed(int32_t dims, const int32_t* lower, const int3
     return a;
 }
 
-void frame_array_clear(ArrayDescriptor& a) {
+void frame_array_mark_strings(const ArrayDescriptor& a) {
+    a.words[2] |= ARRAY_STRINGS;
+}
+
+void frame_array_clear(ArrayDescriptor& a, void (*empty_strings)(const ArrayDescriptor&)) {
     if (!(a.words[2] & ARRAY_ALLOCATED)) return;
+    if (a.words[2] & ARRAY_STRINGS) {
+        if (empty_strings) empty_strings(a);
+        return;
+    }
     size_t bytes = static_cast<size_t>(array_count(a, 0)) *
                    static_cast<size_t>(array_stride(a, 0)) * static_cast<size_t>(a.elem_size);
     std::memset(array_data(a), 0, bytes);
 }
 
-void frame_clear_all_arrays() {
-    for (auto& a : array_registry()) frame_array_clear(a);
+void frame_clear_all_arrays(void (*empty_strings)(const ArrayDescriptor&)) {
+    for (auto& a : array_registry()) frame_array_clear(a, empty_strings);
 }

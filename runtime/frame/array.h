@@ -13,7 +13,7 @@ struct ArrayDescriptor {
     int32_t elem_size = 0;
 };
 
-enum : intptr_t { ARRAY_ALLOCATED = 1, ARRAY_FIXED = 2, ARRAY_SPECIAL = 4 };
+enum : intptr_t { ARRAY_ALLOCATED = 1, ARRAY_FIXED = 2, ARRAY_SPECIAL = 4, ARRAY_STRINGS = 8 };
 
 inline intptr_t array_lower(const ArrayDescriptor& a, int k) { return a.words[4 + 4 * k]; }
 inline intptr_t array_count(const ArrayDescriptor& a, int k) { return a.words[5 + 4 * k]; }
@@ -26,10 +26,13 @@ uint32_t frame_index_check(uint32_t offset, uint32_t count);
 // (first subscript first): lower[i] .. upper[i].
 ArrayDescriptor frame_array_fixed(int32_t dims, const int32_t* lower, const int32_t* upper,
                                   int32_t elem_size);
-// Zero-fills a fixed array's data (restart); the descriptor and data pointer stay.
-void frame_array_clear(ArrayDescriptor& a);
+// Marks an array as holding string values (its elements are filled by the string runtime).
+void frame_array_mark_strings(const ArrayDescriptor& a);
+// Zero-fills a fixed array's data (restart); the descriptor and data pointer stay. A string
+// array (ARRAY_STRINGS) keeps its elements: `empty_strings` releases their contents instead.
+void frame_array_clear(ArrayDescriptor& a, void (*empty_strings)(const ArrayDescriptor&) = nullptr);
 // Every fixed array made so far, for the restart.
-void frame_clear_all_arrays();
+void frame_clear_all_arrays(void (*empty_strings)(const ArrayDescriptor&) = nullptr);
 
 // A float used as a subscript: nearest integer, ties to even; values beyond the integer range
 // become a subscript that fails the bounds check.

@@ -6,6 +6,7 @@
 #include "runtime/frame/platform.h"
 #include "runtime/gfx/image.h"
 #include "runtime/text/random_timer.h"
+#include "runtime/text/string_array.h"
 #include "runtime/text/string_value.h"
 
 namespace {
@@ -21,7 +22,7 @@ void frame_reset_runtime() {
 }
 
 void frame_clear_module() {
-    frame_clear_all_arrays();
+    frame_clear_all_arrays(sv_array_empty);
     // Temporaries of the interrupted statements are dead once the routine starts again.
     sv_cleanup(1, 0);
     if (g_module_clear) g_module_clear();

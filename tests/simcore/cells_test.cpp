@@ -5,6 +5,7 @@
 #include "app/sim_cells.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
+#include "runtime/frame/restart.h"
 #include "simcore/simcore_support.h"
 
 namespace {
@@ -207,9 +208,8 @@ TEST_F(CellsTest, RestartClearsScalarsAndEmptiesStringsInPlace) {
     ASSERT_GT(help->length, 0);
     sim_angle_a = 123;
     sim_resetting = 1;
-    // The frame zero-fills every fixed array, then the module clears its own state.
-    frame_clear_all_arrays();
-    sim_clear_module();
+    // The restart's clearing: tables zero-filled, string tables emptied, the module's own state.
+    frame_clear_module();
     EXPECT_EQ(sim_cell_help.get(kSimRowCount), help) << "the same permanent string";
     EXPECT_EQ(help->length, 0);
     EXPECT_EQ(sim_colour_names.get(1)->length, 0);

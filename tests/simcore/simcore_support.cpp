@@ -73,9 +73,7 @@ void simcore_fresh_state() {
     frame_platform.exit_process = no_exit;
     frame_platform.stop_leaves_thread = true;
     frame_set_main(handler_main);
-    file_close_all();
-    frame_clear_all_arrays();
-    sim_clear_module();
+    frame_clear_module();  // the restart's clearing: arrays, strings, files, handler
     start_values();
     simcore_dialogs.clear();
     std::string tmpl = (std::filesystem::temp_directory_path() / "simcore-XXXXXX").string();
