@@ -20,10 +20,10 @@ row() {  # row N [COL LEN]: text of a screen row of the last grab
   if [ $# -ge 3 ]; then echo "${text:$(($2 - 1)):$3}"; else echo "$text"; fi
 }
 grab() { sleep "${1:-0.5}"; "$XTOOL" grab "$win" "$WORK/shot.ppm"; }
-expect_row() {  # expect_row N COL TEXT
+expect_row() {  # expect_row N COL TEXT (the turning cube may cross the text: grab again)
   local got
-  for _ in $(seq 20); do
-    grab 0.2
+  for _ in $(seq 60); do
+    grab 0.1
     got=$(row "$1" "$2" "${#3}")
     [ "$got" = "$3" ] && return 0
   done
