@@ -91,6 +91,13 @@ int main(int argc, char** argv) {
         int rx = 0, ry = 0;
         Window child;
         XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+        for (int tries = 0; (rx < 0 || ry < 0) && tries < 20; ++tries) {
+            // Without a window manager the window may sit at (-1, -1): bring it onto the screen.
+            XMoveWindow(d, w, 0, 0);
+            XSync(d, False);
+            usleep(50000);
+            XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+        }
         if (rx < 0 || ry < 0) {
             std::fprintf(stderr, "xtool: window at %d,%d is off the screen\n", rx, ry);
             return 1;
