@@ -16,6 +16,8 @@
 #include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
+#include "runtime/display/input.h"
+#include "runtime/gfx/image.h"
 #include "runtime/text/random_timer.h"
 
 namespace {
@@ -120,6 +122,36 @@ TEST_F(SpineTest, PauseHoldsTheProgramAtItsCheckPoint) {
     ASSERT_TRUE(wait_for([&] { return g_frames.load() > held; }, 2000));
     frame_run.close_requests.fetch_or(1);
     ASSERT_TRUE(wait_for([] { return g_exit_status.load() == 0; }, 2000));
+}
+
+void end_main() {
+    g_starts.fetch_add(1);
+    frame_end();
+}
+
+// The text of the last row of the start-up text screen (character bytes of its cells).
+std::string last_text_row() {
+    const ImageSurface* p = gfx_images.display_page;
+    std::string row;
+    for (int c = 0; c < p->width; ++c)
+        row += static_cast<char>(p->pixels[2 * ((p->height - 1) * p->width + c)]);
+    return row;
+}
+
+TEST_F(SpineTest, EndPromptsAndWaitsForAKeyTypedAfterIt) {
+    gfx_init_screen();
+    frame_set_program_routine(end_main);
+    input_key_event('x', 1);  // typed ahead: discarded, it does not end the prompt
+    input_key_event('x', 0);
+    frame_start_threads();
+    ASSERT_TRUE(wait_for([] { return frame_run.auto_display.load() == 1 && g_starts.load() == 1; }, 2000));
+    frame_sleep_ms(300);
+    EXPECT_EQ(g_exit_status.load(), -1);
+    EXPECT_EQ(frame_run.quit_requested.load(), 0);
+    input_key_event('y', 1);
+    input_key_event('y', 0);
+    ASSERT_TRUE(wait_for([] { return g_exit_status.load() == 0; }, 2000));
+    EXPECT_EQ(last_text_row().substr(0, 25), "Press any key to continue");
 }
 
 TEST(WorkingDirTest, UnwritableProgramFolderFallsBackToXdg) {
