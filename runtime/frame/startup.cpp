@@ -111,6 +111,8 @@ void frame_init_runtime() {
 }
 
 int frame_main(int argc, char** argv, void (*main_routine)()) {
+    // Xlib is used from the main and the housekeeping thread (each with a connection of its own).
+    XInitThreads();
     frame_set_program_routine(main_routine);
     frame_init_runtime();
 

@@ -8,5 +8,9 @@ win=$("$XTOOL" find Untitled) || fail "no window titled Untitled"
 sleep 0.5
 "$XTOOL" close "$win"
 e2e_wait_exit "$APP_PID" 1000
-[ "$EXIT_STATUS" = 0 ] || fail "close request ended with '$EXIT_STATUS'"
+if [ "$EXIT_STATUS" != 0 ]; then
+  cat "$WORK/stderr" >&2
+  e2e_wait_exit "$APP_PID" 5000
+  fail "close request did not end the run within a second (then: '$EXIT_STATUS')"
+fi
 echo "ok: closed with status 0"

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
         ev.xclient.data.l[1] = CurrentTime;
         XSendEvent(d, w, False, NoEventMask, &ev);
-        XFlush(d);
+        XSync(d, False);  // the server has taken the request before this client goes away
         return 0;
     }
     if (cmd == "size") {
@@ -75,13 +75,13 @@ int main(int argc, char** argv) {
     }
     if (cmd == "move" && argc >= 5) {
         XMoveWindow(d, w, std::atoi(argv[3]), std::atoi(argv[4]));
-        XFlush(d);
+        XSync(d, False);
         return 0;
     }
     if (cmd == "resize" && argc >= 5) {
         XResizeWindow(d, w, static_cast<unsigned>(std::atoi(argv[3])),
                       static_cast<unsigned>(std::atoi(argv[4])));
-        XFlush(d);
+        XSync(d, False);
         return 0;
     }
     if (cmd == "grab" && argc >= 4) {
