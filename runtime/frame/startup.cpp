@@ -19,6 +19,7 @@
 #include "runtime/frame/arena.h"
 #include "runtime/frame/error.h"
 #include "runtime/frame/line_input.h"
+#include "runtime/frame/options.h"
 #include "runtime/frame/platform.h"
 #include "runtime/frame/run_state.h"
 #include "runtime/frame/threads.h"
@@ -111,6 +112,9 @@ void frame_init_runtime() {
 }
 
 int frame_main(int argc, char** argv, void (*main_routine)()) {
+    // --help, --version and bad option values end here, before any window or file.
+    int status = frame_parse_options(argc, argv, frame_options, stdout, stderr);
+    if (status >= 0) return status;
     // Xlib is used from the main and the housekeeping thread (each with a connection of its own).
     XInitThreads();
     frame_set_program_routine(main_routine);
@@ -122,7 +126,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     exe[n > 0 ? n : 0] = '\0';
     frame_choose_working_dir(exe);
-    frame_command_line_text = frame_command_line(argc, argv);
+    frame_command_line_text = frame_options.rest;
 
     timer_capture_base();
 

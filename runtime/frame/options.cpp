@@ -1,0 +1,102 @@
+#include "runtime/frame/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef KAVARO_VERSION
+#define KAVARO_VERSION "0"
+#endif
+
+FrameOptions frame_options;
+
+namespace {
+
+bool parse_count(const char* s, int64_t& v) {
+    if (!*s) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long n = std::strtoll(s, &end, 10);
+    if (*end || errno == ERANGE || n < 0) return false;
+    v = n;
+    return true;
+}
+
+bool parse_seconds(const char* s, double& v) {
+    if (!*s) return false;
+    char* end = nullptr;
+    errno = 0;
+    double d = std::strtod(s, &end);
+    if (*end || errno == ERANGE || !std::isfinite(d) || d < 0) return false;
+    v = d;
+    return true;
+}
+
+}  // namespace
+
+void frame_print_version(FILE* f) { std::fprintf(f, "kavaro %s\n", KAVARO_VERSION); }
+
+void frame_print_help(FILE* f) {
+    std::fputs(
+        "Usage: kavaro [OPTION]...\n"
+        "A swarm of coloured particles that chase, flee or ignore each other in a 3-D box.\n"
+        "\n"
+        "Options:\n"
+        "  --record DIR             write every frame shown as DIR/kavaro-NNNNNN.png\n"
+        "  --record-limit N         stop recording after N frames\n"
+        "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
+        "  --snapshot-after SECONDS wait that long before the snapshot\n"
+        "  --help                   show this text and exit\n"
+        "  --version                show the version and exit\n",
+        f);
+}
+
+int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream) {
+    out = FrameOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 < argc) return argv[++i];
+            std::fprintf(err_stream, "kavaro: %s needs a value (see kavaro --help)\n", name);
+            return nullptr;
+        };
+        auto bad = [&](const char* name, const char* v) {
+            std::fprintf(err_stream, "kavaro: %s needs a number, not \"%s\"\n", name, v);
+            return 2;
+        };
+        if (!std::strcmp(a, "--help")) {
+            out.help = true;
+        } else if (!std::strcmp(a, "--version")) {
+            out.version = true;
+        } else if (!std::strcmp(a, "--record") || !std::strcmp(a, "--snapshot")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!*v) {
+                std::fprintf(err_stream, "kavaro: %s needs a non-empty value\n", a);
+                return 2;
+            }
+            (a[2] == 'r' ? out.record_dir : out.snapshot_file) = v;
+        } else if (!std::strcmp(a, "--record-limit")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!parse_count(v, out.record_limit)) return bad(a, v);
+        } else if (!std::strcmp(a, "--snapshot-after")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!parse_seconds(v, out.snapshot_after)) return bad(a, v);
+        } else {
+            if (!out.rest.empty()) out.rest += ' ';
+            out.rest += a;
+        }
+    }
+    if (out.help) {
+        frame_print_help(out_stream);
+        return 0;
+    }
+    if (out.version) {
+        frame_print_version(out_stream);
+        return 0;
+    }
+    return -1;
+}

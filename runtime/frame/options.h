@@ -1,0 +1,26 @@
+// The command-line options the program itself takes; everything else joins the command line.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+struct FrameOptions {
+    bool help = false;
+    bool version = false;
+    std::string record_dir;      // --record DIR: every presented frame as a numbered PNG
+    int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
+    std::string snapshot_file;   // --snapshot FILE.png: one presented frame
+    double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
+    std::string rest;            // the other arguments, joined by single spaces
+};
+
+extern FrameOptions frame_options;
+
+// Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help or
+// --version (their text printed on `out_stream`), 2 for an option without its value or with a
+// value that is not a number where one is needed (one line on `err_stream`).
+int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
+
+// The texts of --help and --version.
+void frame_print_help(FILE* f);
+void frame_print_version(FILE* f);
