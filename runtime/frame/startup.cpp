@@ -85,17 +85,11 @@ bool is_regular_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The data folder under `base`, created when missing; on failure the reason is added to `why`.
+// A data folder, created when missing, that a file can be written in; else the reason joins `why`.
 bool usable_data_folder(const std::string& dir, std::string& why) {
-    if (!mkdir_p(dir)) {
-        why += "; " + dir + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!folder_writable(dir)) {
-        why += "; " + dir + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (mkdir_p(dir) && folder_writable(dir)) return true;
+    why += "; " + dir + ": " + std::strerror(errno);
+    return false;
 }
 
 // $XDG_DATA_HOME/kavaro, else ~/.local/share/kavaro. Only absolute values count: a relative or
@@ -192,7 +186,7 @@ std::string frame_choose_working_dir(const std::string& exe_path, FILE* err) {
     bool installed = !prog.empty() && is_regular_file(prog + "/" + frame_install_marker);
     if (!prog.empty() && !installed && folder_writable(prog) && chdir(prog.c_str()) == 0) return prog;
 
-    std::string why = prog.empty() ? "" : "; " + prog + (installed ? " is a system folder" : " cannot be written");
+    std::string why = prog.empty() ? "" : "; " + prog + (installed ? " holds an installed program" : " cannot be written");
     std::string dir = data_folder(why, err);
     if (!dir.empty() && chdir(dir.c_str()) != 0) {
         why += "; " + dir + ": " + std::strerror(errno);
