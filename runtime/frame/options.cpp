@@ -52,7 +52,7 @@ void frame_print_help(FILE* f) {
         "\n"
         "Mouse:\n"
         "  drag with the left button near the centre of the view to turn the swarm;\n"
-        "  left-click a panel row or an editor cell to step it down, right-click: up;\n"
+        "  left-click a panel row or an editor cell to lower it, right-click to raise it;\n"
         "  hold Shift or move the pointer to the right to show the command menu.\n"
         "\n"
         "Keys:\n"
