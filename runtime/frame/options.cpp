@@ -40,7 +40,7 @@ void frame_print_version(FILE* f) { std::fprintf(f, "kavaro %s\n", KAVARO_VERSIO
 void frame_print_help(FILE* f) {
     std::fputs(
         "Usage: kavaro [OPTION]...\n"
-        "A swarm of coloured particles that chase, flee or ignore each other in a 3-D box.\n"
+        "A swarm of coloured particles chasing, fleeing or ignoring each other in 3-D.\n"
         "\n"
         "Options:\n"
         "  --record DIR             write every frame shown as DIR/kavaro-NNNNNN.png\n"
@@ -48,7 +48,25 @@ void frame_print_help(FILE* f) {
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
         "  --help                   show this text and exit\n"
-        "  --version                show the version and exit\n",
+        "  --version                show the version and exit\n"
+        "\n"
+        "Mouse:\n"
+        "  drag with the left button near the centre of the view to turn the swarm;\n"
+        "  left-click a panel row or an editor cell to lower it, right-click to raise it;\n"
+        "  hold Shift or move the pointer to the right to show the command menu.\n"
+        "\n"
+        "Keys:\n"
+        "  r  random rules                  t  random rules without chasing\n"
+        "  d  random counts                 f  equal counts\n"
+        "  c  everyone to the centre        q  everyone scattered in the cube\n"
+        "  m  save the state                b  reload the saved state\n"
+        "  o  factory settings              Escape  save and quit\n"
+        "  Alt+Enter  full screen           Pause  hold until the next key\n"
+        "\n"
+        "State file:\n"
+        "  kavaro.dat beside the program; for an installed program, or when the program's\n"
+        "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
+        "  ~/.local/share/kavaro/kavaro.dat).\n",
         f);
 }
 

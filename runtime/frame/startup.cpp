@@ -50,12 +50,21 @@ void init_key_traps() {
     g_key_traps[31].code = 0x8600;
 }
 
+#ifndef KAVARO_INSTALL_MARKER
+#define KAVARO_INSTALL_MARKER "../share/kavaro/installed"
+#endif
+
+const char kStateFile[] = "kavaro.dat";
+// The name the saves write through; a copy cut short leaves only this behind.
+const char kTempFile[] = "kavaro.tmp";
+
 bool mkdir_p(const std::string& path) {
     std::string cur;
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || (path[i] == '/' && i > 0)) {
             cur = path.substr(0, i);
-            if (mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST) return false;
+            // Private, as the user's data folders are.
+            if (mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
         }
     }
     return true;
@@ -71,23 +80,126 @@ bool folder_writable(const std::string& dir) {
     return true;
 }
 
+bool is_regular_file(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A data folder, created when missing, that a file can be written in; else the reason joins `why`.
+bool usable_data_folder(const std::string& dir, std::string& why) {
+    if (mkdir_p(dir) && folder_writable(dir)) return true;
+    why += "; " + dir + ": " + std::strerror(errno);
+    return false;
+}
+
+// $XDG_DATA_HOME/kavaro, else ~/.local/share/kavaro. Only absolute values count: a relative or
+// empty one is ignored. Empty when neither folder can be created and written; the reasons are
+// in `why`.
+std::string data_folder(std::string& why, FILE* err) {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string tried;
+    if (xdg && xdg[0] == '/') {
+        std::string dir = std::string(xdg) + "/kavaro";
+        if (usable_data_folder(dir, why)) return dir;
+        tried = dir;
+    } else if (xdg && *xdg) {
+        why += "; XDG_DATA_HOME is not an absolute path";
+    }
+    if (home && home[0] == '/') {
+        std::string dir = std::string(home) + "/.local/share/kavaro";
+        if (usable_data_folder(dir, why)) {
+            if (!tried.empty())
+                std::fprintf(err, "kavaro: cannot use the folder %s; the state lives in %s instead\n",
+                             tried.c_str(), dir.c_str());
+            return dir;
+        }
+    } else {
+        why += home && *home ? "; HOME is not an absolute path" : "; HOME is not set";
+    }
+    return "";
+}
+
+// Copies the open file `in` to `to`; 0, or the errno of the step that failed (nothing left).
+int copy_file(int in, const std::string& to) {
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (out < 0) return errno;
+    int error = 0;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) error = errno;
+            break;
+        }
+        for (ssize_t done = 0; done < n && !error;) {
+            ssize_t w = write(out, buf + done, size_t(n - done));
+            if (w < 0 && errno != EINTR) error = errno;
+            if (w > 0) done += w;
+        }
+        if (error) break;
+    }
+    if (!error && fsync(out) != 0) error = errno;
+    if (close(out) != 0 && !error) error = errno;
+    if (error) unlink(to.c_str());
+    return error;
+}
+
+// The first start that keeps its state in the data folder begins from the state file left in
+// the program's folder, if there is one. Copied under the temporary name and renamed, so an
+// interrupted copy never passes for a state file.
+void adopt_state_file(const std::string& from_dir, const std::string& to_dir, FILE* err) {
+    std::string from = from_dir + "/" + kStateFile, to = to_dir + "/" + kStateFile;
+    std::string tmp = to_dir + "/" + kTempFile;
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0 || errno != ENOENT) return;  // the data folder has its own
+    int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0 && errno == ENOENT) return;
+    int error = in < 0 ? errno : 0;
+    // Only a plain file is a state file (a pipe or a device would never end).
+    if (!error && fstat(in, &st) == 0 && !S_ISREG(st.st_mode)) error = -1;
+    if (!error) error = copy_file(in, tmp);
+    if (in >= 0) close(in);
+    if (!error && rename(tmp.c_str(), to.c_str()) != 0) {
+        error = errno;
+        unlink(tmp.c_str());
+    }
+    if (error)
+        std::fprintf(err, "kavaro: cannot copy %s: %s; the state now lives in %s\n", from.c_str(),
+                     error < 0 ? "not a plain file" : std::strerror(error), to.c_str());
+    else
+        std::fprintf(err, "kavaro: %s cannot be written; the state now lives in %s (copied from %s)\n",
+                     from_dir.c_str(), to.c_str(), from.c_str());
+}
+
 }  // namespace
 
-std::string frame_choose_working_dir(const std::string& exe_path) {
-    std::string dir;
+const char frame_install_marker[] = KAVARO_INSTALL_MARKER;
+
+std::string frame_choose_working_dir(const std::string& exe_path, FILE* err) {
+    std::string prog;
     size_t cut = exe_path.find_last_of("\\/:");
-    if (cut != std::string::npos) dir = exe_path[cut] == ':' ? exe_path.substr(0, cut + 1) : exe_path.substr(0, cut);
-    if (cut == 0) dir = "/";
-    if (dir.empty() || !folder_writable(dir)) {
-        const char* xdg = std::getenv("XDG_DATA_HOME");
-        const char* home = std::getenv("HOME");
-        std::string base = (xdg && *xdg) ? std::string(xdg)
-                                         : std::string(home && *home ? home : "/tmp") + "/.local/share";
-        dir = base + "/kavaro";
-        mkdir_p(dir);
+    if (cut != std::string::npos) prog = exe_path[cut] == ':' ? exe_path.substr(0, cut + 1) : exe_path.substr(0, cut);
+    if (cut == 0) prog = "/";
+    // An installed program keeps its state with the user, never in the system's folders.
+    bool installed = !prog.empty() && is_regular_file(prog + "/" + frame_install_marker);
+    if (!prog.empty() && !installed && folder_writable(prog) && chdir(prog.c_str()) == 0) return prog;
+
+    std::string why = prog.empty() ? "" : "; " + prog + (installed ? " holds an installed program" : " cannot be written");
+    std::string dir = data_folder(why, err);
+    if (!dir.empty() && chdir(dir.c_str()) != 0) {
+        why += "; " + dir + ": " + std::strerror(errno);
+        dir.clear();
     }
-    if (chdir(dir.c_str()) != 0)
-        std::fprintf(stderr, "kavaro: cannot use the folder %s: %s\n", dir.c_str(), std::strerror(errno));
+    if (dir.empty()) {
+        std::fprintf(err,
+                     "kavaro: no folder can keep the state file %s (%s); set XDG_DATA_HOME or HOME to a folder "
+                     "that can be written\n",
+                     kStateFile, why.empty() ? "no folder to try" : why.c_str() + 2);
+        return "";
+    }
+    if (!installed && !prog.empty() && prog != dir) adopt_state_file(prog, dir, err);
     return dir;
 }
 
@@ -125,7 +237,8 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     exe[n > 0 ? n : 0] = '\0';
-    frame_choose_working_dir(exe);
+    // No state folder, no run: nothing may be written anywhere else.
+    if (frame_choose_working_dir(exe).empty()) return 1;
     frame_command_line_text = frame_options.rest;
 
     timer_capture_base();

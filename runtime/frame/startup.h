@@ -1,5 +1,6 @@
 // Process start-up, the service threads and the ways a run ends.
 #pragma once
+#include <cstdio>
 #include <string>
 
 // The whole start-up; never returns while the window exists.
@@ -7,8 +8,14 @@ int frame_main(int argc, char** argv, void (*main_routine)());
 
 // Start-up steps that do not need a window (also used by headless tests).
 void frame_init_runtime();
-// The program's folder, or the XDG data folder when that is not writable; made current.
-std::string frame_choose_working_dir(const std::string& exe_path);
+// The folder that keeps the state file, made current: the program's own folder, or the user's
+// data folder ($XDG_DATA_HOME/kavaro, by default ~/.local/share/kavaro) for an installed program
+// and when the program's folder cannot be written; the data folder's first use starts from a
+// copy of the state file in the program's folder. Empty, with the reasons on `err`, when no
+// folder can be used.
+std::string frame_choose_working_dir(const std::string& exe_path, FILE* err = stderr);
+// Where an installed program finds this file, relative to its own folder.
+extern const char frame_install_marker[];
 // Process arguments 1..n-1 joined by single spaces.
 std::string frame_command_line(int argc, char** argv);
 

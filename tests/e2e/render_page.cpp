@@ -1,7 +1,7 @@
 // Renders what kavaro shows, without a window: runs the simulation headless in FOLDER (with its
-// kavaro.dat) with the pointer at (X, Y) for some frames and writes the display page through
-// its palette as a binary PPM.
-//   render_page FOLDER X Y OUT.ppm
+// kavaro.dat) with the pointer at (X, Y) for some frames (12, or FRAMES) and writes the display
+// page through its palette as a binary PPM.
+//   render_page FOLDER X Y OUT.ppm [FRAMES]
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +19,7 @@ namespace {
 
 std::string g_out;
 int g_frames = 0;
+int g_last_frame = 12;
 int g_status = 1;
 
 void write_display_page() {
@@ -38,7 +39,7 @@ void write_display_page() {
 
 // On the program thread, so the pages are read by their owner.
 void frame_hook() {
-    if (++g_frames == 12) {
+    if (++g_frames == g_last_frame) {
         write_display_page();
         frame_system();
     }
@@ -51,6 +52,7 @@ void leave(int32_t) { throw FrameStopped{}; }
 int main(int argc, char** argv) {
     if (argc < 5 || chdir(argv[1]) != 0) return 2;
     g_out = argv[4];
+    if (argc > 5) g_last_frame = std::atoi(argv[5]);
     frame_init_runtime();
     frame_platform.exit_process = leave;
     frame_platform.stop_leaves_thread = true;

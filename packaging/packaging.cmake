@@ -1,0 +1,72 @@
+# Installing the program as a desktop program (cmake --install) and its Debian package (cpack -G DEB):
+# the binary, a menu entry, icons, the software-centre metadata, a manual page and the licence.
+include(GNUInstallDirs)
+
+# The program's name among desktop programs, and where people find it.
+set(KAVARO_APP_ID "org.kavaro.Kavaro")
+set(KAVARO_HOMEPAGE "https://kavaro.org/")
+set(KAVARO_SCREENSHOT_URL "https://kavaro.org/screenshot.png")
+set(KAVARO_MAINTAINER "The Kavaro developers <developers@kavaro.org>")
+set(KAVARO_RELEASE_DATE "2026-12-08")
+set(KAVARO_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 12:00:00 +0000")
+
+# An installed program recognises itself by this file, found relative to its own folder.
+set(KAVARO_MARKER_DIR "${CMAKE_INSTALL_DATADIR}/kavaro")
+file(RELATIVE_PATH kavaro_bin_to_data "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}")
+target_compile_definitions(rt_host PRIVATE KAVARO_INSTALL_MARKER="${kavaro_bin_to_data}/kavaro/installed")
+
+if(NOT KAVARO_GUI)
+  return()
+endif()
+
+set(pkg_src "${CMAKE_CURRENT_LIST_DIR}")
+set(pkg_out "${CMAKE_BINARY_DIR}/packaging")
+configure_file("${pkg_src}/kavaro.desktop.in" "${pkg_out}/${KAVARO_APP_ID}.desktop" @ONLY)
+configure_file("${pkg_src}/kavaro.metainfo.xml.in" "${pkg_out}/${KAVARO_APP_ID}.metainfo.xml" @ONLY)
+configure_file("${pkg_src}/kavaro.6" "${pkg_out}/kavaro.6" @ONLY)
+configure_file("${pkg_src}/changelog.in" "${pkg_out}/changelog" @ONLY)
+# Manual pages and changelogs are shipped compressed, reproducibly (no name, no time stamp).
+foreach(f kavaro.6 changelog)
+  execute_process(COMMAND gzip -9nf -k "${pkg_out}/${f}" RESULT_VARIABLE gz)
+  if(gz)
+    message(FATAL_ERROR "gzip ${f} failed")
+  endif()
+endforeach()
+
+install(TARGETS kavaro RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(FILES "${pkg_src}/installed" DESTINATION "${KAVARO_MARKER_DIR}")
+install(FILES "${pkg_out}/${KAVARO_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES "${pkg_out}/${KAVARO_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+foreach(size 48 128 256)
+  install(FILES "${pkg_src}/icons/kavaro-${size}.png"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" RENAME "${KAVARO_APP_ID}.png")
+endforeach()
+install(FILES "${pkg_out}/kavaro.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
+install(FILES "${pkg_src}/copyright" "${pkg_out}/changelog.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kavaro)
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "The Kavaro developers")
+set(CPACK_PACKAGE_CONTACT "${KAVARO_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "particle-interaction simulator: a swarm that chases and flees")
+set(CPACK_PACKAGE_DESCRIPTION "Kavaro shows a swarm of coloured particles of up to ten species moving in a
+3-D box. For every ordered pair of species a rule says whether the first
+chases, flees or ignores the second. The view turns by itself or with the
+mouse; a text panel steps the physics, a grid of cells edits the species and
+their rules, and single keys give random rules and counts. The whole state is
+kept in one text file in the user's data folder. The program's own texts are
+Hungarian.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${KAVARO_HOMEPAGE}")
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Only the program: no test or benchmark has install rules, and the package has no components.
+set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
+include(CPack)
