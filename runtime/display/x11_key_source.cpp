@@ -37,8 +37,15 @@ void read_layout() {
     g_src.num_lock_mask = XkbKeysymToModifiers(g_src.dpy, XK_Num_Lock);
 }
 
+// The key's symbol in the layout group of `state` with no modifier; a key with fewer groups
+// wraps into its own as the server does (F1 stays F1 in a second layout).
 uint32_t base_symbol(KeyCode key, unsigned state) {
-    return static_cast<uint32_t>(XkbKeycodeToKeysym(g_src.dpy, key, XkbGroupForCoreState(state), 0));
+    unsigned consumed = 0;
+    KeySym sym = NoSymbol;
+    if (!XkbLookupKeySym(g_src.dpy, key, XkbBuildCoreState(0, XkbGroupForCoreState(state)), &consumed,
+                         &sym))
+        return 0;
+    return static_cast<uint32_t>(sym);
 }
 
 void key_event(const XKeyEvent& k) {
