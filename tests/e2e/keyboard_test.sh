@@ -23,7 +23,7 @@ other=$("$XTOOL" find Other) || fail "no second window"
 xdotool windowfocus --sync "$win"
 sleep 0.3
 
-python3 - "$WORK/out" "$MATRIX" "$win" "$other" <<'PY'
+python3 - "$WORK/out" "$MATRIX" "$win" "$other" "$XTOOL" <<'PY'
 import subprocess, sys, time
 
 out_path, matrix_path, win, other = sys.argv[1:5]
@@ -93,6 +93,9 @@ def matrix(layout):
 t0 = time.time()
 n = matrix("us")
 print("us: %d rows in %.1f s" % (n, time.time() - t0))
+size = subprocess.run([sys.argv[5], "size", win], capture_output=True, text=True).stdout.strip()
+if size != "640 480":
+    failures.append("after the full-screen cycle the window is %s" % size)
 
 # Keypad Enter held: the down list has the keypad code while it is down.
 xdo("keydown", "104")
