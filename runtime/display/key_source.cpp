@@ -5,6 +5,8 @@
 // exactly what the press added whatever the modifiers do in between.
 #include <X11/keysym.h>
 
+#include <iterator>
+
 #include "runtime/display/display.h"
 #include "runtime/display/input.h"
 

@@ -10,6 +10,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <atomic>
+
 #include "runtime/display/input.h"
 
 namespace {
@@ -18,19 +20,23 @@ struct KeySource {
     Display* dpy = nullptr;
     Window window = 0;
     unsigned num_lock_mask = 0;
-    int xkb_event = -1;   // the Xkb extension's event type
-    bool failed = false;  // an X error came back on this connection
+    int xkb_event = -1;  // the Xkb extension's event type
 };
 KeySource g_src;  // main thread only
-XErrorHandler g_next_handler = nullptr;
+
+// The error handler is the process's and may run on any thread with a connection.
+std::atomic<Display*> g_error_dpy{nullptr};
+std::atomic<bool> g_failed{false};  // an X error came back on this connection
+std::atomic<XErrorHandler> g_next_handler{nullptr};
 
 // Errors on this connection (a window gone at shutdown, say) are ours to judge; the rest go on.
 int on_x_error(Display* dpy, XErrorEvent* e) {
-    if (g_src.dpy && dpy == g_src.dpy) {
-        g_src.failed = true;
+    if (dpy == g_error_dpy.load()) {
+        g_failed.store(true);
         return 0;
     }
-    return g_next_handler ? g_next_handler(dpy, e) : 0;
+    XErrorHandler next = g_next_handler.load();
+    return next ? next(dpy, e) : 0;
 }
 
 void read_layout() {
@@ -95,13 +101,13 @@ bool input_x11_keys_open() {
         XCloseDisplay(dpy);
         return false;
     }
-    g_src.dpy = dpy;
-    g_src.xkb_event = ev;
-    g_src.failed = false;
-    g_next_handler = XSetErrorHandler(on_x_error);
+    g_error_dpy.store(dpy);
+    g_failed.store(false);
+    XErrorHandler previous = XSetErrorHandler(on_x_error);
+    if (previous != on_x_error) g_next_handler.store(previous);
     // The drawable must be the window itself, not a separate GLX window.
     XWindowAttributes a;
-    bool ok = XGetWindowAttributes(dpy, window, &a) != 0 && !g_src.failed;
+    bool ok = XGetWindowAttributes(dpy, window, &a) != 0 && !g_failed.load();
     if (ok) {
         XSelectInput(dpy, window, KeyPressMask | KeyReleaseMask | FocusChangeMask | KeymapStateMask);
         // A held key repeats as presses alone, as on the PC, not as release and press pairs.
@@ -110,13 +116,15 @@ bool input_x11_keys_open() {
         XkbSelectEvents(dpy, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                         XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
         XSync(dpy, False);
-        ok = !g_src.failed;
+        ok = !g_failed.load();
     }
     if (!ok) {
-        g_src.dpy = nullptr;
+        g_error_dpy.store(nullptr);
         XCloseDisplay(dpy);
         return false;
     }
+    g_src.dpy = dpy;
+    g_src.xkb_event = ev;
     g_src.window = window;
     read_layout();
     return true;
