@@ -131,5 +131,7 @@ void input_sync_lock_keys();
 bool input_x11_keys_open();
 // Main thread, from the redraw timer: the key events that have arrived.
 void input_x11_keys_pump();
+// Any thread: the key source listens, and sees the keyboard come and go.
+bool input_x11_keys_live();
 // The lock-key alignment with the toggle states given (also for tests).
 void input_align_locks(bool scroll_on, bool caps_on, bool num_on);

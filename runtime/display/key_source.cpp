@@ -154,6 +154,9 @@ void input_physical_key_held(int32_t key, int32_t code) {
 void input_physical_keys_up(const bool* still_down) {
     for (int32_t i = 0; i < kPhysicalKeys; ++i)
         if (g_held[i] != 0 && !(still_down && still_down[i])) let_go(i);
+    // Modifiers found held at start-up belong to no key seen here.
+    for (int32_t code = INPUT_KEY_RSHIFT; code <= INPUT_KEY_LALT; ++code)
+        if (input_down_contains(code) && !held_elsewhere(-1, code)) input_key_event(code, 0);
 }
 
 void input_physical_keys_clear() {

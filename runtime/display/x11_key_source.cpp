@@ -28,6 +28,7 @@ KeySource g_src;  // main thread only
 std::atomic<Display*> g_error_dpy{nullptr};
 std::atomic<bool> g_failed{false};  // an X error came back on this connection
 std::atomic<XErrorHandler> g_next_handler{nullptr};
+std::atomic<bool> g_live{false};  // read by the housekeeping thread
 
 // Errors on this connection (a window gone at shutdown, say) are ours to judge; the rest go on.
 int on_x_error(Display* dpy, XErrorEvent* e) {
@@ -127,8 +128,11 @@ bool input_x11_keys_open() {
     g_src.xkb_event = ev;
     g_src.window = window;
     read_layout();
+    g_live.store(true);
     return true;
 }
+
+bool input_x11_keys_live() { return g_live.load(); }
 
 void input_x11_keys_pump() {
     Display* dpy = g_src.dpy;

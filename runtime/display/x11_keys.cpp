@@ -120,7 +120,10 @@ void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
 // A modifier released while another window had the keyboard (Alt+Tab, say) never reaches us
 // as a release: the X key map, read at every lock-key alignment, lets it go. Only after the
 // map has shown it up twice, so that a release still queued for the main thread comes first.
+// Not while the key source listens: it lets keys go when the keyboard leaves, and this map,
+// ahead of the events still queued, would let go a modifier pressed again since.
 void release_stuck_modifiers(XKeys& k) {
+    if (input_x11_keys_live()) return;
     static int up_seen[6] = {};
     const int32_t codes[6] = {INPUT_KEY_LSHIFT, INPUT_KEY_RSHIFT, INPUT_KEY_LCTRL,
                               INPUT_KEY_RCTRL,  INPUT_KEY_LALT,   INPUT_KEY_RALT};

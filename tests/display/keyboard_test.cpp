@@ -365,6 +365,9 @@ TEST_F(KeyboardTest, KeysLetGoWhenTheKeyboardLeavesAndModifiersHeldOnReturnAreNo
     EXPECT_EQ(input_key_down(13), 0);
     input_physical_keys_up(nullptr);
     EXPECT_EQ(input_key_down(INPUT_KEY_LSHIFT), 0);
+    hold(INPUT_KEY_RALT);  // held at start-up: no key of ours holds it
+    input_physical_keys_up(nullptr);
+    EXPECT_EQ(input_key_down(INPUT_KEY_RALT), 0);
 
     press(INPUT_KEY_PAUSE);
     input_physical_key_held(37, INPUT_KEY_LCTRL);
