@@ -38,13 +38,22 @@ def focus(w):
     xdo("windowfocus", "--sync", w)
     time.sleep(0.05)
 
+out_file, got_keys, pending = open(out_path, "rb"), [], None
+
 def keys():
     """(key, down set) for every key the probe has read."""
-    got, lines = [], open(out_path).read().split("\n")
-    for i, line in enumerate(lines):
-        if line.startswith("key ") and i + 1 < len(lines) and lines[i + 1].startswith("down"):
-            got.append((line[4:], {int(c) for c in lines[i + 1].split()[1:]}))
-    return got
+    global pending
+    for line in out_file.readlines():
+        if not line.endswith(b"\n"):  # written in part: read it again whole
+            out_file.seek(-len(line), 1)
+            break
+        line = line.decode()
+        if line.startswith("key "):
+            pending = line[4:].strip()
+        elif line.startswith("down") and pending is not None:
+            got_keys.append((pending, {int(c) for c in line.split()[1:]}))
+            pending = None
+    return got_keys
 
 def wait_keys(n, limit=2.0):
     end = time.time() + limit
