@@ -103,7 +103,8 @@ int32_t dialog_character(int32_t code) {
 }  // namespace
 
 int32_t input_physical_code(uint32_t base_sym, uint32_t typed_sym, bool ctrl_held) {
-    if (base_sym >= XK_F1 && base_sym <= XK_F10) return 0x3B00 + static_cast<int32_t>(base_sym - XK_F1) * 0x100;
+    if (base_sym >= XK_F1 && base_sym <= XK_F10)
+        return 0x3B00 + static_cast<int32_t>(base_sym - XK_F1) * 0x100;
     // Pause with Ctrl is Break, as on the PC keyboard.
     if (base_sym == XK_Pause || base_sym == XK_Break)
         return ctrl_held || base_sym == XK_Break ? INPUT_KEY_BREAK : INPUT_KEY_PAUSE;

@@ -49,8 +49,8 @@ void read_layout() {
 uint32_t base_symbol(KeyCode key, unsigned state) {
     unsigned consumed = 0;
     KeySym sym = NoSymbol;
-    if (!XkbLookupKeySym(g_src.dpy, key, XkbBuildCoreState(0, XkbGroupForCoreState(state)), &consumed,
-                         &sym))
+    unsigned group_only = XkbBuildCoreState(0, XkbGroupForCoreState(state));
+    if (!XkbLookupKeySym(g_src.dpy, key, group_only, &consumed, &sym))
         return 0;
     return static_cast<uint32_t>(sym);
 }
@@ -110,7 +110,8 @@ bool input_x11_keys_open() {
     XWindowAttributes a;
     bool ok = XGetWindowAttributes(dpy, window, &a) != 0 && !g_failed.load();
     if (ok) {
-        XSelectInput(dpy, window, KeyPressMask | KeyReleaseMask | FocusChangeMask | KeymapStateMask);
+        XSelectInput(dpy, window,
+                     KeyPressMask | KeyReleaseMask | FocusChangeMask | KeymapStateMask);
         // A held key repeats as presses alone, as on the PC, not as release and press pairs.
         Bool detectable = False;
         XkbSetDetectableAutoRepeat(dpy, True, &detectable);
