@@ -105,12 +105,33 @@ int32_t input_translate_char(unsigned char ch, bool ctrl_held, bool shift_held);
 // FreeGLUT special key number to key code; 0 when ignored.
 int32_t input_translate_special(int key);
 
+// Physical keys (main thread). A key is numbered 0 ... kPhysicalKeys - 1 by the window system.
+constexpr int32_t kPhysicalKeys = 256;
+// The key code of a key press: base_sym is the key's symbol in the layout without modifiers,
+// typed_sym the symbol with Shift, Caps Lock and Num Lock applied (never Ctrl or Alt). 0: no code.
+int32_t input_physical_code(uint32_t base_sym, uint32_t typed_sym, bool ctrl_held);
+// A press adds `code` and remembers it with the key (a press again is auto-repeat); the release
+// takes away what the press added, whatever `code` is then.
+void input_physical_key(int32_t key, int32_t code, bool down);
+// A modifier found held when the window gets the keyboard: held, but not typed.
+void input_physical_key_held(int32_t key, int32_t code);
+// Every held key not in still_down (all of them when null) is let go.
+void input_physical_keys_up(const bool* still_down);
+void input_physical_keys_clear();
+// The held codes in the down list, up to max of them; returns how many were written.
+int32_t input_down_snapshot(int32_t* out, int32_t max);
+
 // Lock keys and modifiers from the X server (a connection of the runtime's own).
 // Start-up: feeds the toggled locks and held modifiers into the down list.
 void input_initial_lock_state();
 // Housekeeping thread, every other cycle: brings Scroll/Caps/Num Lock in line.
 void input_sync_lock_keys();
-// Main thread, from the redraw timer: Pause and Break edges from the key map.
-void input_poll_pause_break();
+// Main thread, right after the window is made (its GL context current): listens to the keys
+// the X server sends to the window. False when it cannot; FreeGLUT's key callbacks serve then.
+bool input_x11_keys_open();
+// Main thread, from the redraw timer: the key events that have arrived.
+void input_x11_keys_pump();
+// Any thread: the key source listens, and sees the keyboard come and go.
+bool input_x11_keys_live();
 // The lock-key alignment with the toggle states given (also for tests).
 void input_align_locks(bool scroll_on, bool caps_on, bool num_on);

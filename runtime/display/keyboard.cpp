@@ -102,6 +102,14 @@ bool input_down_contains(int32_t code) {
     return false;
 }
 
+int32_t input_down_snapshot(int32_t* out, int32_t max) {
+    int32_t n = 0;
+    int used = g_down_used.load(std::memory_order_acquire);
+    for (int i = 0; i < used && n < max; ++i)
+        if (int32_t c = g_down[i].load(std::memory_order_relaxed)) out[n++] = c;
+    return n;
+}
+
 void input_down_add(int32_t code) {
     if (code == 0 || input_down_contains(code)) return;
     // Slots past the used count are 0, so the first free slot is a hole or the end.

@@ -92,6 +92,7 @@ void input_mouse_queue_clear() {
 void input_init() {
     input_reset_ring();
     input_keyboard_clear_down_list();
+    input_physical_keys_clear();
     input_mouse_queue_clear();
 }
 

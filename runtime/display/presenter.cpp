@@ -290,7 +290,7 @@ void disp_present() {
 void disp_redraw_timer(int) {
     if (!disp_window_closed()) {
         glutPostRedisplay();
-        input_poll_pause_break();
+        input_x11_keys_pump();
     }
     int32_t interval = disp_redraw_rate > 0 ? static_cast<int32_t>(1000.0 / disp_redraw_rate) : 16;
     frame_sleep_ms(4);
@@ -313,10 +313,14 @@ void disp_register_callbacks() {
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     glutDisplayFunc(disp_present);
     glutTimerFunc(8, disp_redraw_timer, 0);
-    glutKeyboardFunc(input_glut_keyboard);
-    glutKeyboardUpFunc(input_glut_keyboard_up);
-    glutSpecialFunc(input_glut_special);
-    glutSpecialUpFunc(input_glut_special_up);
+    // Keys come from the X server as they are; FreeGLUT's own key callbacks only stand in when
+    // that cannot be had, so that each key arrives once.
+    if (!input_x11_keys_open()) {
+        glutKeyboardFunc(input_glut_keyboard);
+        glutKeyboardUpFunc(input_glut_keyboard_up);
+        glutSpecialFunc(input_glut_special);
+        glutSpecialUpFunc(input_glut_special_up);
+    }
     glutMouseFunc(input_glut_mouse);
     glutMotionFunc(input_glut_motion);
     glutPassiveMotionFunc(input_glut_motion);

@@ -1,8 +1,8 @@
-// Lock keys, held modifiers and the Pause/Break key from the X server.
+// Lock keys and held modifiers from the X server.
 //
-// FreeGLUT reports neither the lock-key toggles nor Pause/Break, so the runtime asks the X server
-// itself. Each thread that asks has a connection of its own (Xlib connections are not shared
-// between threads here): one for start-up and the housekeeping thread, one for the main thread.
+// FreeGLUT does not report the lock-key toggles, so the runtime asks the X server itself, on a
+// connection used only at start-up and then by the housekeeping thread (Xlib connections are not
+// shared between threads here; the main thread's key source has one of its own).
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -18,11 +18,9 @@ struct XKeys {
     bool xkb = false;
     int caps_index = 0, num_index = 1, scroll_index = 2;
     KeyCode lshift = 0, rshift = 0, lctrl = 0, rctrl = 0, lalt = 0, ralt = 0, scroll = 0;
-    KeyCode pause = 0, brk = 0;
 };
 
 XKeys g_service;  // start-up, then the housekeeping thread
-XKeys g_main;     // the main thread (Pause and Break)
 
 int indicator_index(Display* dpy, const char* name, int fallback) {
     int ndx = -1;
@@ -54,8 +52,6 @@ bool open_keys(XKeys& k) {
     k.ralt = XKeysymToKeycode(k.dpy, XK_Alt_R);
     if (!k.ralt) k.ralt = XKeysymToKeycode(k.dpy, XK_ISO_Level3_Shift);
     k.scroll = XKeysymToKeycode(k.dpy, XK_Scroll_Lock);
-    k.pause = XKeysymToKeycode(k.dpy, XK_Pause);
-    k.brk = XKeysymToKeycode(k.dpy, XK_Break);
     return true;
 }
 
@@ -76,9 +72,6 @@ bool read_toggles(XKeys& k, LockToggles& t) {
     t.scroll = (state >> k.scroll_index) & 1;
     return true;
 }
-
-// Pause/Break as sent to the key-event operation; 0 while the key is up.
-int32_t g_pause_sent = 0;
 
 }  // namespace
 
@@ -127,7 +120,10 @@ void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
 // A modifier released while another window had the keyboard (Alt+Tab, say) never reaches us
 // as a release: the X key map, read at every lock-key alignment, lets it go. Only after the
 // map has shown it up twice, so that a release still queued for the main thread comes first.
+// Not while the key source listens: it lets keys go when the keyboard leaves, and this map,
+// ahead of the events still queued, would let go a modifier pressed again since.
 void release_stuck_modifiers(XKeys& k) {
+    if (input_x11_keys_live()) return;
     static int up_seen[6] = {};
     const int32_t codes[6] = {INPUT_KEY_LSHIFT, INPUT_KEY_RSHIFT, INPUT_KEY_LCTRL,
                               INPUT_KEY_RCTRL,  INPUT_KEY_LALT,   INPUT_KEY_RALT};
@@ -148,25 +144,4 @@ void input_sync_lock_keys() {
     LockToggles t;
     if (read_toggles(g_service, t)) input_align_locks(t.scroll, t.caps, t.num);
     if (g_service.dpy) release_stuck_modifiers(g_service);
-}
-
-void input_poll_pause_break() {
-    if (!open_keys(g_main)) return;
-    const XKeys& k = g_main;
-    if (!k.pause && !k.brk) return;
-    char map[32] = {};
-    XQueryKeymap(k.dpy, map);
-    bool pause_down = key_in(map, k.pause);
-    bool break_down = k.brk != k.pause && key_in(map, k.brk);
-    bool down = pause_down || break_down;
-    if (down && g_pause_sent == 0) {
-        // Pause with Ctrl is Break, as on the PC keyboard.
-        bool ctrl = key_in(map, k.lctrl) || key_in(map, k.rctrl) ||
-                    input_down_contains(INPUT_KEY_LCTRL) || input_down_contains(INPUT_KEY_RCTRL);
-        g_pause_sent = break_down || ctrl ? INPUT_KEY_BREAK : INPUT_KEY_PAUSE;
-        if (!disp_dialog_open()) input_key_event(g_pause_sent, 1);
-    } else if (!down && g_pause_sent != 0) {
-        input_key_event(g_pause_sent, 0);
-        g_pause_sent = 0;
-    }
 }

@@ -24,10 +24,11 @@ TEST_F(InputThreaded, KeysAndMouseEventsCrossThreadsInOrder) {
     std::thread feeder([&] {
         for (int i = 0, m = 0; i < kKeys || m < kMoves;) {
             if (i < kKeys && !ring_full()) {
-                input_key_event(INPUT_KEY_LSHIFT, 1);
-                input_key_event(INPUT_KEY_LSHIFT, 0);
-                input_key_event('a' + i % 26, 1);
-                input_key_event('a' + i % 26, 0);
+                // As the X server reports them: physical keys, the letter's release coded anew.
+                input_physical_key(50, INPUT_KEY_LSHIFT, true);
+                input_physical_key(50, INPUT_KEY_LSHIFT, false);
+                input_physical_key(38, 'a' + i % 26, true);
+                input_physical_key(38, 0, false);
                 ++i;
             }
             if (m < kMoves) {
@@ -40,7 +41,7 @@ TEST_F(InputThreaded, KeysAndMouseEventsCrossThreadsInOrder) {
     });
 
     int keys = 0, last_move = -1;
-    bool keys_in_order = true, moves_in_order = true, shift_sane = true;
+    bool keys_in_order = true, moves_in_order = true, shift_sane = true, held_sane = true;
     for (;;) {
         bool done = !feeding.load();
         std::string k = inkey();
@@ -56,6 +57,8 @@ TEST_F(InputThreaded, KeysAndMouseEventsCrossThreadsInOrder) {
         }
         int32_t held = input_key_down(INPUT_KEY_LSHIFT);
         shift_sane = shift_sane && (held == 0 || held == -1);
+        int32_t codes[8];
+        held_sane = held_sane && input_down_snapshot(codes, 8) <= 2;
         if (done && k.empty() && keys == kKeys) break;
         if (done && keys != kKeys && k.empty()) break;  // a lost key: reported below
     }
@@ -65,6 +68,9 @@ TEST_F(InputThreaded, KeysAndMouseEventsCrossThreadsInOrder) {
     EXPECT_TRUE(moves_in_order);
     EXPECT_EQ(last_move, kMoves - 1);
     EXPECT_TRUE(shift_sane);
+    EXPECT_TRUE(held_sane);
+    int32_t codes[8];
+    EXPECT_EQ(input_down_snapshot(codes, 8), 0);  // nothing left held
 }
 
 }  // namespace

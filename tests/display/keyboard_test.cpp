@@ -1,3 +1,5 @@
+#include <X11/keysym.h>
+
 #include <cstring>
 
 #include "display_support.h"
@@ -270,6 +272,123 @@ TEST(KeyTranslation, PunctuationRowsFollowThePcKeyboard) {
     EXPECT_EQ(input_key_table(256 + 68).value[INPUT_MOD_SHIFT], 0x5D00);
     EXPECT_FALSE(input_key_table(256 + 76).present);
     EXPECT_FALSE(input_key_table(10).present);
+}
+
+TEST(KeyTranslation, KeySymbolsGiveTheKeyCodesOfTheTable) {
+    const struct {
+        uint32_t base, typed;
+        bool ctrl;
+        int32_t code;
+    } cases[] = {
+        {XK_a, XK_A, false, 'A'},          // Shift is in the typed symbol
+        {XK_3, XK_3, true, '3'},           // Ctrl never changes the character
+        {XK_bracketleft, XK_braceleft, true, '{'},
+        {XK_Tab, XK_ISO_Left_Tab, false, 9},
+        {XK_Return, XK_Return, true, 13},
+        {XK_BackSpace, XK_BackSpace, true, 8},
+        {XK_space, XK_space, true, 32},
+        {XK_Delete, XK_Delete, false, 0x5300},
+        {XK_F1, XK_F1, false, 0x3B00},
+        {XK_F10, XK_F10, false, 0x4400},
+        {XK_F12, XK_F12, false, 0x8600},
+        {XK_Next, XK_Next, false, 0x5100},
+        {XK_KP_Enter, XK_KP_Enter, false, INPUT_KEY_PAD_ENTER},
+        {XK_KP_Divide, XK_KP_Divide, false, INPUT_KEY_PAD_SLASH},
+        {XK_KP_Home, XK_KP_7, false, INPUT_KEY_PAD_0 + 7},  // Num Lock on
+        {XK_KP_Home, XK_KP_Home, false, INPUT_KEY_PAD_INSERT + 7},
+        {XK_KP_Insert, XK_KP_0, false, INPUT_KEY_PAD_0},
+        {XK_KP_Begin, XK_KP_Begin, false, INPUT_KEY_PAD_INSERT + 5},
+        {XK_KP_Delete, XK_KP_Delete, false, INPUT_KEY_PAD_INSERT + 10},
+        {XK_KP_Delete, XK_KP_Separator, false, INPUT_KEY_PAD_POINT},
+        {XK_Pause, XK_Pause, false, INPUT_KEY_PAUSE},
+        {XK_Pause, XK_Pause, true, INPUT_KEY_BREAK},
+        {XK_Break, XK_Break, false, INPUT_KEY_BREAK},
+        {XK_Scroll_Lock, XK_Scroll_Lock, true, INPUT_KEY_SCROLL_LOCK},
+        {XK_Shift_L, XK_Shift_L, false, INPUT_KEY_LSHIFT},
+        {XK_Control_R, XK_Control_R, false, INPUT_KEY_RCTRL},
+        {XK_ISO_Level3_Shift, XK_ISO_Level3_Shift, false, INPUT_KEY_RALT},
+        {XK_adiaeresis, XK_Adiaeresis, false, 0xC4},
+        {XK_dead_circumflex, XK_dead_circumflex, false, 0},
+        {XK_Menu, XK_Menu, false, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(input_physical_code(c.base, c.typed, c.ctrl), c.code) << std::hex << c.base;
+}
+
+TEST_F(KeyboardTest, AReleaseTakesAwayWhatItsPressAdded) {
+    // Shift+a down, Shift up, a up: the release of a comes without Shift.
+    input_physical_key(50, INPUT_KEY_LSHIFT, true);
+    input_physical_key(38, 'A', true);
+    input_physical_key(50, INPUT_KEY_LSHIFT, false);
+    EXPECT_EQ(input_key_down('A'), -1);
+    input_physical_key(38, 'a', false);
+    int32_t held[8];
+    EXPECT_EQ(input_down_snapshot(held, 8), 0);
+    EXPECT_EQ(inkey(), "A");
+
+    // Auto-repeat presses again; a modifier pressed meanwhile changes the code it holds.
+    for (int i = 0; i < 3; ++i) input_physical_key(38, 'a', true);
+    input_physical_key(62, INPUT_KEY_RSHIFT, true);
+    input_physical_key(38, 'A', true);
+    EXPECT_EQ(input_key_down('a'), 0);
+    EXPECT_EQ(input_key_down('A'), -1);
+    input_physical_key(62, 0, false);
+    input_physical_key(38, 0, false);
+    EXPECT_EQ(input_down_snapshot(held, 8), 0);
+    for (const char* want : {"a", "a", "a", "A"}) EXPECT_EQ(inkey(), want);
+
+    // Two keys with one code: the code stays held until both are up.
+    input_physical_key(10, '1', true);
+    input_physical_key(87, '1', true);
+    input_physical_key(10, '1', false);
+    EXPECT_EQ(input_key_down('1'), -1);
+    input_physical_key(87, '1', false);
+    EXPECT_EQ(input_key_down('1'), 0);
+
+    // A release never pressed here changes nothing, except that a modifier is let go.
+    hold(INPUT_KEY_LCTRL);
+    input_physical_key(24, 'q', false);
+    input_physical_key(37, INPUT_KEY_LCTRL, false);
+    EXPECT_EQ(input_down_snapshot(held, 8), 0);
+}
+
+TEST_F(KeyboardTest, KeysLetGoWhenTheKeyboardLeavesAndModifiersHeldOnReturnAreNotTyped) {
+    input_physical_key(50, INPUT_KEY_LSHIFT, true);
+    input_physical_key(24, 'Q', true);
+    input_physical_key(104, INPUT_KEY_PAD_ENTER, true);
+    EXPECT_EQ(input_key_down(13), -1);  // keypad Enter counts as Enter
+    bool still_down[kPhysicalKeys] = {};
+    still_down[50] = true;
+    input_physical_keys_up(still_down);
+    EXPECT_EQ(input_key_down(INPUT_KEY_LSHIFT), -1);
+    EXPECT_EQ(input_key_down('Q'), 0);
+    EXPECT_EQ(input_key_down(13), 0);
+    input_physical_keys_up(nullptr);
+    EXPECT_EQ(input_key_down(INPUT_KEY_LSHIFT), 0);
+    hold(INPUT_KEY_RALT);  // held at start-up: no key of ours holds it
+    input_physical_keys_up(nullptr);
+    EXPECT_EQ(input_key_down(INPUT_KEY_RALT), 0);
+
+    press(INPUT_KEY_PAUSE);
+    input_physical_key_held(37, INPUT_KEY_LCTRL);
+    EXPECT_EQ(frame_run.suspended.load() & 1, 1);  // held is not typed: the pause stays
+    EXPECT_EQ(input_key_down(INPUT_KEY_LCTRL), -1);
+    EXPECT_EQ(status(1048) & 1, 1);
+    input_physical_key(37, 0, false);
+    EXPECT_EQ(input_key_down(INPUT_KEY_LCTRL), 0);
+}
+
+TEST_F(KeyboardTest, LockKeysTypeButTheirStatesStayWithTheAlignment) {
+    input_physical_key(77, INPUT_KEY_NUM_LOCK, true);
+    input_physical_key(77, INPUT_KEY_NUM_LOCK, false);
+    EXPECT_EQ(input_key_down(INPUT_KEY_NUM_LOCK), -1);  // on until the toggle says otherwise
+    input_physical_key(37, INPUT_KEY_LCTRL, true);
+    input_physical_key(77, INPUT_KEY_NUM_LOCK, true);  // Ctrl+Num Lock pauses
+    EXPECT_EQ(frame_run.suspended.load() & 1, 1);
+    input_physical_key(78, INPUT_KEY_SCROLL_LOCK, true);  // Ctrl+Scroll Lock is Break
+    EXPECT_EQ(frame_run.quit_requested.load(), 1);
+    input_physical_key(78, 0, false);
+    EXPECT_EQ(input_key_down(INPUT_KEY_SCROLL_LOCK), 0);
 }
 
 }  // namespace

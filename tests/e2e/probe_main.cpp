@@ -1,5 +1,6 @@
 // The runtime with a probe in place of the simulation: it draws a fixed mode-12 page and prints
-// every key it reads from the keyboard ring and every pointer state it polls, one per line.
+// every key it reads from the keyboard ring (followed by the down list at that moment) and every
+// pointer state it polls, one per line.
 #include <cstdio>
 
 #include "runtime/display/input.h"
@@ -24,6 +25,14 @@ void probe_main() {
         StringValue* k = input_inkey();
         if (k->length == 1) std::printf("key %d\n", k->data[0]);
         if (k->length == 2) std::printf("key 0 %d\n", k->data[1]);
+        if (k->length > 0) {
+            // What is held once this key was read: every key released before it is gone.
+            int32_t held[64];
+            int32_t n = input_down_snapshot(held, 64);
+            std::printf("down");
+            for (int32_t i = 0; i < n; ++i) std::printf(" %d", held[i]);
+            std::printf("\n");
+        }
         sv_free(k);
         while (input_mouse_poll()) {
         }

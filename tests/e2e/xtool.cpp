@@ -5,6 +5,7 @@
 //   xtool resize WIN W H        asks for a new size
 //   xtool move WIN X Y          moves the window (a grab needs it wholly on the screen)
 //   xtool grab WIN FILE.ppm     writes the window's pixels as a binary PPM
+//   xtool window TITLE          opens a plain window with that title and keeps it until killed
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -53,6 +54,17 @@ int main(int argc, char** argv) {
             usleep(50000);
         }
         return 1;
+    }
+    if (cmd == "window") {
+        Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 700, 0, 200, 200, 0, 0, 0);
+        XStoreName(d, w, argv[2]);
+        XSelectInput(d, w, KeyPressMask | KeyReleaseMask);
+        XMapWindow(d, w);
+        XSync(d, False);
+        for (;;) {
+            XEvent ev;
+            XNextEvent(d, &ev);  // keys typed here go nowhere
+        }
     }
     Window w = std::strtoul(argv[2], nullptr, 0);
     if (cmd == "close") {
