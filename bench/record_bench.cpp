@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/sim_cells.h"
 #include "app/sim_force.h"
@@ -156,6 +157,20 @@ void BM_PresenterHandsOverAFrame(benchmark::State& state) {
     std::system(("rm -rf " + g_dir).c_str());
 }
 BENCHMARK(BM_PresenterHandsOverAFrame)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// The writer's part: one frame of the running swarm encoded (on the writer's thread).
+void BM_WriterEncodesAFrame(benchmark::State& state) {
+    set_up(1000);
+    for (int i = 0; i < 5; ++i) sim_frame();
+    const ImageSurface* page = gfx_images.display_page;
+    std::vector<uint8_t> png;
+    for (auto _ : state)
+        disp_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
+    state.counters["png_bytes"] = static_cast<double>(png.size());
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WriterEncodesAFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

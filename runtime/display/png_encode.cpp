@@ -1,5 +1,6 @@
 // Indexed-colour PNG encoding of a paletted picture, into memory.
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -47,12 +48,17 @@ bool encode(png_structp png, png_infop info, const uint8_t* indices, int32_t w, 
     // Palette pictures of flat colours: no filtering, fast run-length friendly compression.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
     const int32_t per_byte = 8 / depth;
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* src = indices + static_cast<size_t>(y) * w;
         if (depth == 8) {
             std::memcpy(row, src, static_cast<size_t>(w));
+        } else if (depth == 4) {
+            int32_t x = 0;
+            for (; x + 1 < w; x += 2) row[x / 2] = static_cast<uint8_t>(src[x] << 4 | src[x + 1]);
+            if (x < w) row[x / 2] = static_cast<uint8_t>(src[x] << 4);
         } else {
             const int32_t bytes = (w + per_byte - 1) / per_byte;
             std::memset(row, 0, static_cast<size_t>(bytes));
