@@ -45,6 +45,7 @@ struct Recorder {
     int32_t queue_n = 0;
     std::atomic<uint64_t> head{0}, tail{0};
     int64_t accepted = 0;  // presenter only: frames queued for the sequence
+    std::atomic<bool> limit_reached{false};
     // When the first and the last queued frame were shown (steady clock, ns): the video's rate.
     std::atomic<int64_t> first_ns{0}, last_ns{0};
 
@@ -74,13 +75,18 @@ bool mkdir_all(const std::string& path) {
         std::string part = path.substr(0, i);
         if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
     }
+    return true;
+}
+
+// A folder files can be made in; errno says why not.
+bool usable_folder(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;
     if (!S_ISDIR(st.st_mode)) {
         errno = ENOTDIR;
         return false;
     }
-    return true;
+    return access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 bool write_all(int fd, const std::vector<uint8_t>& bytes) {
@@ -242,7 +248,7 @@ bool disp_record_start(const RecordSettings& settings, FILE* err) {
     r.sequence = false;
     if (!settings.dir.empty() && settings.limit != 0) {
         int64_t next = -1;
-        if (mkdir_all(settings.dir) && access(settings.dir.c_str(), W_OK | X_OK) == 0)
+        if (mkdir_all(settings.dir) && usable_folder(settings.dir))
             next = disp_record_next_number(settings.dir);
         if (next < 0)
             std::fprintf(err, "kavaro: cannot record into %s: %s; the program runs without recording\n",
@@ -253,6 +259,15 @@ bool disp_record_start(const RecordSettings& settings, FILE* err) {
         }
     }
     r.snapshot = !settings.snapshot.empty();
+    if (r.snapshot) {
+        size_t cut = settings.snapshot.find_last_of('/');
+        std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : settings.snapshot.substr(0, cut);
+        if (!usable_folder(folder)) {
+            std::fprintf(err, "kavaro: cannot write the snapshot %s: %s\n", settings.snapshot.c_str(),
+                         std::strerror(errno));
+            r.snapshot = false;
+        }
+    }
     if (!r.sequence && !r.snapshot) return false;
     r.queue_n = r.sequence ? std::max(settings.queue_slots, 1) : 0;
     r.queue = new Picture[static_cast<size_t>(r.queue_n)];
@@ -264,7 +279,14 @@ bool disp_record_start(const RecordSettings& settings, FILE* err) {
     return true;
 }
 
-bool disp_record_wants_indices() { return g_rec.active.load(std::memory_order_relaxed); }
+bool disp_record_wants_indices() {
+    const Recorder& r = g_rec;
+    if (!r.active.load(std::memory_order_relaxed)) return false;
+    // Once nothing more will be written, the builder can stop keeping them.
+    bool sequence = r.sequence && !r.failed.load(std::memory_order_relaxed) &&
+                    !r.limit_reached.load(std::memory_order_relaxed);
+    return sequence || (r.snapshot && r.shot_state.load(std::memory_order_relaxed) == 0);
+}
 
 void disp_record_presented(const FrameSlot& slot, bool uploaded) {
     Recorder& r = g_rec;
@@ -282,6 +304,7 @@ void disp_record_presented(const FrameSlot& slot, bool uploaded) {
                               std::chrono::steady_clock::now().time_since_epoch()).count();
             if (r.accepted++ == 0) r.first_ns.store(now, std::memory_order_relaxed);
             r.last_ns.store(now, std::memory_order_relaxed);
+            if (r.accepted == r.settings.limit) r.limit_reached.store(true, std::memory_order_relaxed);
         } else {
             r.dropped.fetch_add(1, std::memory_order_relaxed);
         }
@@ -361,6 +384,7 @@ void disp_record_reset() {
     r.head.store(0);
     r.tail.store(0);
     r.accepted = 0;
+    r.limit_reached.store(false);
     r.first_ns.store(0);
     r.last_ns.store(0);
     r.shot_state.store(0);

@@ -285,6 +285,11 @@ TEST_F(RecordTest, AFolderThatCannotBeUsedLeavesRecordingOff) {
             << messages();
         disp_record_reset();
     }
+    RecordSettings s;
+    s.snapshot = dir + "/file/shot.png";
+    EXPECT_FALSE(disp_record_start(s, err));
+    EXPECT_NE(messages().find("cannot write the snapshot " + s.snapshot + ": Not a directory"),
+              std::string::npos) << messages();
     EXPECT_EQ(read_file(dir + "/file").size(), 0u);
 }
 
