@@ -2,7 +2,7 @@
 """Checks the PNG pictures kavaro writes, with a decoder of its own (zlib only).
 
   png_check.py palette FILE...    each is a 640x480 indexed-colour picture of the 16 screen colours
-  png_check.py differ FILE...     every picture differs from the one before it
+  png_check.py differ FILE...     the same, and every picture differs from the one before it
   png_check.py same FILE.png FILE.ppm   the picture equals the binary PPM pixel for pixel
 """
 import struct
@@ -84,7 +84,8 @@ def rgb(name):
 
 def main():
     cmd, files = sys.argv[1], sys.argv[2:]
-    if cmd == 'palette':
+    if cmd in ('palette', 'differ'):
+        last = None
         for f in files:
             w, h, _, depth, palette, rows = read(f)
             if (w, h) != (640, 480):
@@ -93,15 +94,10 @@ def main():
                 fail("%s: depth %d, palette %s" % (f, depth, [hex(c) for c in palette]))
             if max(max(r) for r in rows) >= len(palette):
                 fail(f + ": an index beyond the palette")
-        print("%d pictures of the screen palette" % len(files))
-    elif cmd == 'differ':
-        last = None
-        for f in files:
-            now = read(f)[5]
-            if now == last:
+            if cmd == 'differ' and rows == last:
                 fail(f + " repeats the picture before it")
-            last = now
-        print("%d pictures, each new" % len(files))
+            last = rows
+        print("%d pictures of the screen palette%s" % (len(files), ", each new" if cmd == 'differ' else ""))
     elif cmd == 'same':
         w, h, px = rgb(files[0])
         head = open(files[1], 'rb').read().split(b'\n', 3)
