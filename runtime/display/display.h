@@ -13,6 +13,15 @@ struct FrameSlot {
     uint32_t* pixels = nullptr;  // 0xAARRGGBB, row after row
     int32_t width = 0, height = 0;
     int32_t capacity = 0;  // bytes allocated for pixels
+    // While a recording runs: the paletted page's indices and palette behind the pixels
+    // (palette_n 0 when the frame is not of a paletted page).
+    uint8_t* indices = nullptr;
+    int32_t index_capacity = 0;
+    int32_t palette_n = 0;
+    uint32_t palette[256] = {};
+    // Graphics pages shown since the last text screen, as of the page this frame shows
+    // (possibly one too low, never too high); 0 for a text screen.
+    uint32_t graphics_flips = 0;
 };
 enum : int32_t { SLOT_FREE = 1, SLOT_BUILDING = 2, SLOT_READY = 3, SLOT_SHOWN = 4 };
 
@@ -23,6 +32,9 @@ struct FrameBook {
     std::atomic<uint64_t> latest_order{0};     // latest slot finished or confirmed by the builder
     std::atomic<uint64_t> presented_order{0};  // latest_order when the presenter last drew
     std::atomic<int32_t> force_build{0};       // the next build may not be skipped
+    // The newest built frame also shows the display page as of a later page switch, when a
+    // build found that page unchanged: (order << 24) | graphics flips (capped at 2^24 - 1).
+    std::atomic<uint64_t> confirmed{0};
 };
 extern FrameBook disp_book;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/display/display.h"
+#include "runtime/display/record.h"
 #include "runtime/frame/platform.h"
 #include "runtime/frame/run_state.h"
 #include "runtime/gfx/image.h"
@@ -37,6 +38,7 @@ struct Builder {
     PageCopy saved;     // the page as last built
     PageCopy previous;  // the page as built before that (text cells to redraw)
     bool prev_frame_valid = false;
+    uint64_t last_built_order = 0;
 };
 Builder g_builder;
 
@@ -164,6 +166,26 @@ bool ensure_capacity(FrameSlot& slot, int32_t w, int32_t h) {
     return true;
 }
 
+uint64_t confirmation(uint64_t order, uint32_t flips) {
+    return (order << 24) | (flips < 0xFFFFFF ? flips : 0xFFFFFF);
+}
+
+// The recorder writes the page's own indices and palette, not the converted colours.
+void keep_indices(FrameSlot& slot, const PageCopy& c) {
+    slot.palette_n = 0;
+    if (c.kind != KIND_PALETTED || !disp_record_wants_indices()) return;
+    int64_t need = static_cast<int64_t>(c.bytes.size());
+    if (slot.index_capacity < need) {
+        std::free(slot.indices);
+        slot.indices = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(need)));
+        slot.index_capacity = slot.indices ? static_cast<int32_t>(need) : 0;
+        if (!slot.indices) return;
+    }
+    std::memcpy(slot.indices, c.bytes.data(), c.bytes.size());
+    std::memcpy(slot.palette, c.palette, sizeof slot.palette);
+    slot.palette_n = c.palette_n;
+}
+
 void convert_paletted(const PageCopy& c, uint32_t* out) {
     size_t n = content_size(c);
     uint32_t pal[256];
@@ -270,6 +292,8 @@ void build(const ImageSurface* given, bool handover) {
 
     Builder& b = g_builder;
     const ImageSurface* page = handover ? gfx_display_acquire() : given;
+    // Read while the page is held: the count of this page or one less.
+    uint32_t flips = gfx_display.graphics_flips.load(std::memory_order_seq_cst);
     PageCopy desc;
     if (!describe(page, desc)) {
         if (handover) gfx_display_release();
@@ -283,6 +307,9 @@ void build(const ImageSurface* given, bool handover) {
         slot.state.store(SLOT_FREE, std::memory_order_release);
         // The shown frame stays right: nothing new for the presenter to draw either.
         disp_stats.skipped.fetch_add(1, std::memory_order_relaxed);
+        if (b.last_built_order)
+            disp_book.confirmed.store(confirmation(b.last_built_order, flips),
+                                      std::memory_order_release);
         return;
     }
     std::swap(b.saved, b.previous);
@@ -295,6 +322,8 @@ void build(const ImageSurface* given, bool handover) {
         slot.state.store(SLOT_FREE, std::memory_order_release);
         return;
     }
+    slot.graphics_flips = flips;
+    keep_indices(slot, c);
     if (c.kind == KIND_RGB32) {
         std::memcpy(slot.pixels, c.bytes.data(), c.bytes.size());
     } else if (c.kind == KIND_PALETTED) {
@@ -310,6 +339,8 @@ void build(const ImageSurface* given, bool handover) {
     slot.state.store(SLOT_READY, std::memory_order_release);
     b.prev_frame_valid = true;
     disp_book.latest_order.store(order, std::memory_order_release);
+    b.last_built_order = order;
+    disp_book.confirmed.store(confirmation(order, flips), std::memory_order_release);
     disp_stats.builds.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -343,7 +374,9 @@ void disp_reset_frames() {
     disp_book.latest_order.store(0);
     disp_book.presented_order.store(0);
     disp_book.force_build.store(0);
+    disp_book.confirmed.store(0);
     g_builder.prev_frame_valid = false;
+    g_builder.last_built_order = 0;
     g_builder.saved = PageCopy();
     g_builder.previous = PageCopy();
 }

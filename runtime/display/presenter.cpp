@@ -7,6 +7,7 @@
 
 #include "runtime/display/display.h"
 #include "runtime/display/input.h"
+#include "runtime/display/record.h"
 #include "runtime/frame/platform.h"
 #include "runtime/frame/run_state.h"
 
@@ -203,6 +204,7 @@ void disp_present() {
     if (g_pr.presenting || disp_window_closed()) return;
     g_pr.presenting = true;
     PresentDecision d = disp_present_choose();
+    if (d.slot >= 0) disp_record_presented(disp_slots[d.slot], d.draw && d.upload);
     if (!d.draw) {
         g_pr.presenting = false;
         return;

@@ -23,6 +23,7 @@ int32_t frame_message_box(const char* caption, const char* text, int32_t kind, i
 }
 
 void frame_exit(int32_t status) {
+    if (frame_platform.before_exit) frame_platform.before_exit();
     if (frame_platform.exit_process) frame_platform.exit_process(status);
     if (frame_platform.close_all_files) frame_platform.close_all_files();
     std::fflush(stdout);

@@ -16,6 +16,7 @@ struct FramePlatform {
     // (tests join the thread; the real program exits the process instead).
     bool stop_leaves_thread = false;
     void (*close_all_files)() = nullptr;  // set once the file layer is up
+    void (*before_exit)() = nullptr;      // finishes what must not be cut off (recording)
 };
 
 extern FramePlatform frame_platform;

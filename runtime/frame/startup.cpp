@@ -15,6 +15,7 @@
 
 #include "runtime/display/display.h"
 #include "runtime/display/input.h"
+#include "runtime/display/record.h"
 #include "runtime/files/files.h"
 #include "runtime/frame/arena.h"
 #include "runtime/frame/error.h"
@@ -57,6 +58,24 @@ void init_key_traps() {
 const char kStateFile[] = "kavaro.dat";
 // The name the saves write through; a copy cut short leaves only this behind.
 const char kTempFile[] = "kavaro.tmp";
+
+// Paths on the command line are the user's, relative to the folder the program was started in.
+std::string from_start_dir(const std::string& path) {
+    if (path.empty() || path[0] == '/' || frame_start_dir.empty()) return path;
+    return frame_start_dir + "/" + path;
+}
+
+// The recording gets its queued frames written before the process ends.
+void finish_recording() { disp_record_finish(1500, stderr); }
+
+void start_recording() {
+    RecordSettings s;
+    s.dir = from_start_dir(frame_options.record_dir);
+    s.limit = frame_options.record_limit;
+    s.snapshot = from_start_dir(frame_options.snapshot_file);
+    s.snapshot_after = frame_options.snapshot_after;
+    if (disp_record_start(s, stderr)) frame_platform.before_exit = finish_recording;
+}
 
 bool mkdir_p(const std::string& path) {
     std::string cur;
@@ -252,6 +271,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     }
     XCloseDisplay(probe);
 
+    start_recording();
     input_initial_lock_state();
     input_reset_ring();
 

@@ -92,6 +92,10 @@ struct DisplayHandover {
     std::atomic<int32_t> busy{0};     // 1 while the builder reads the page
     std::atomic<int32_t> writing{0};  // 1 while the program draws on the page being shown
     int32_t write_depth = 0;          // nesting of the program's drawing (program thread only)
+    // Graphics pages that became the display page since the last text screen. Counted by the
+    // program thread after the hand-over, so a builder that reads it while holding the page
+    // sees the count of that page or one less, never more.
+    std::atomic<uint32_t> graphics_flips{0};
 };
 extern DisplayHandover gfx_display;
 

@@ -284,8 +284,11 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
     // copying is handed over before it becomes the write page.
     int32_t active_handle = has_active ? gfx_page(active_page) : 0;
     int32_t visual_handle = has_visual ? gfx_page(visual_page) : 0;
-    if (visual_handle && visual_handle != t.display_handle)
+    bool new_display = mode_change;
+    if (visual_handle && visual_handle != t.display_handle) {
         gfx_display_publish(&t.images[visual_handle]);
+        new_display = true;
+    }
 
     if (active_handle) {
         ImageSurface* img = &t.images[active_handle];
@@ -305,6 +308,11 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
         reset_write_page();
     }
     gfx_display_publish(t.display_page);
+    if (new_display) {
+        const ImageSurface* d = t.display_page;
+        uint32_t flips = d && !d->is_text ? gfx_display.graphics_flips.load(std::memory_order_relaxed) + 1 : 0;
+        gfx_display.graphics_flips.store(flips, std::memory_order_seq_cst);
+    }
     if (paused) gfx_pause_word.store(0);
 }
 

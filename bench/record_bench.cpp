@@ -1,0 +1,177 @@
+// What recording costs the running program: the simulation's frames per second on the program
+// thread, with the frame builder every 32 ms and a presenter every 16 ms beside it (as the
+// housekeeping and main threads run them), without and with a recording of every new frame.
+// Also the presenter's own cost of handing a frame to the recorder.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/sim_cells.h"
+#include "app/sim_force.h"
+#include "app/sim_main.h"
+#include "app/sim_menu.h"
+#include "app/sim_state.h"
+#include "app/sim_view.h"
+#include "runtime/display/display.h"
+#include "runtime/display/input.h"
+#include "runtime/display/record.h"
+#include "runtime/frame/platform.h"
+#include "runtime/frame/restart.h"
+#include "runtime/frame/startup.h"
+#include "runtime/gfx/image.h"
+
+namespace {
+
+void set_up(int total) {
+    static bool up = false;
+    if (!up) {
+        up = true;
+        frame_init_runtime();
+        gfx_init_screen();
+        input_init();
+    }
+    frame_reset_runtime();
+    frame_clear_module();
+    sim_create_tables();
+    sim_init_tables();
+    sim_init_state();
+    sim_resetting = 1;
+    sim_build_cells();
+    sim_resetting = 0;
+    sim_set_cell(kSimRowSpecies, kSimColValue, 3);
+    sim_build_cells();
+    sim_max_particles = static_cast<float>(total);
+    sim_displacement = 50;
+    sim_draw_frame();
+    sim_place_in_cube();
+    sim_random_rules(3, 1);
+    sim_normalise_counts();
+    disp_reset_frames();
+}
+
+std::string g_dir;
+
+// The housekeeping thread's builds and the main thread's presentations, at their rates.
+struct Beside {
+    std::atomic<bool> stop{false};
+    std::atomic<int64_t> shown{0};
+    std::thread builder, presenter;
+    void start() {
+        builder = std::thread([this] {
+            while (!stop.load()) {
+                disp_build_frame();
+                frame_sleep_ms(32);
+            }
+        });
+        presenter = std::thread([this] {
+            while (!stop.load()) {
+                PresentDecision d = disp_present_choose();
+                if (d.slot >= 0) disp_record_presented(disp_slots[d.slot], d.draw && d.upload);
+                if (d.draw && d.upload) shown.fetch_add(1);
+                frame_sleep_ms(16);
+            }
+        });
+    }
+    void end() {
+        stop.store(true);
+        builder.join();
+        presenter.join();
+    }
+};
+
+void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
+    const bool record = state.range(1) != 0;
+    set_up(static_cast<int>(state.range(0)));
+    if (record) {
+        char t[] = "/tmp/kavaro-record-bench-XXXXXX";
+        g_dir = mkdtemp(t);
+        RecordSettings s;
+        s.dir = g_dir;
+        disp_record_start(s, stderr);
+    }
+    Beside beside;
+    beside.start();
+    auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) sim_frame();
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    beside.end();
+    state.counters["program_fps"] = static_cast<double>(state.iterations()) / secs;
+    state.counters["presented_fps"] = static_cast<double>(beside.shown.load()) / secs;
+    if (record) {
+        FILE* quiet = std::fopen("/dev/null", "w");
+        disp_record_finish(5000, quiet);
+        std::fclose(quiet);
+        RecordCounts c = disp_record_counts();
+        state.counters["written"] = static_cast<double>(c.written);
+        state.counters["dropped"] = static_cast<double>(c.dropped);
+        disp_record_reset();
+        std::system(("rm -rf " + g_dir).c_str());
+    }
+    state.counters["force_threads"] = sim_force_threads();
+    state.SetLabel(record ? "recording every new frame" : "not recording");
+}
+BENCHMARK(BM_ProgramFramesWhilePresenting)
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({100, 0})
+    ->Args({100, 1})
+    ->MinTime(4.0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The presenter's part: one new 640x480 frame copied into a free queue slot (the writer is
+// given time to empty the queue between the timed hand-overs).
+void BM_PresenterHandsOverAFrame(benchmark::State& state) {
+    char t[] = "/tmp/kavaro-record-bench-XXXXXX";
+    g_dir = mkdtemp(t);
+    RecordSettings s;
+    s.dir = g_dir;
+    disp_record_start(s, stderr);
+    static FrameSlot slot;
+    static uint8_t indices[640 * 480];
+    for (size_t i = 0; i < sizeof indices; ++i) indices[i] = static_cast<uint8_t>(i / 640 % 16);
+    slot.width = 640;
+    slot.height = 480;
+    slot.indices = indices;
+    slot.palette_n = 16;
+    slot.graphics_flips = 3;
+    int64_t handed = 0;
+    for (auto _ : state) {
+        disp_record_presented(slot, true);
+        ++handed;
+        state.PauseTiming();
+        while (disp_record_counts().written < handed) frame_sleep_ms(1);
+        state.ResumeTiming();
+    }
+    FILE* quiet = std::fopen("/dev/null", "w");
+    disp_record_finish(5000, quiet);
+    std::fclose(quiet);
+    state.counters["dropped"] = static_cast<double>(disp_record_counts().dropped);
+    disp_record_reset();
+    std::system(("rm -rf " + g_dir).c_str());
+}
+BENCHMARK(BM_PresenterHandsOverAFrame)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// The writer's part: one frame of the running swarm encoded (on the writer's thread).
+void BM_WriterEncodesAFrame(benchmark::State& state) {
+    set_up(1000);
+    for (int i = 0; i < 5; ++i) sim_frame();
+    const ImageSurface* page = gfx_images.display_page;
+    std::vector<uint8_t> png;
+    for (auto _ : state)
+        disp_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
+    state.counters["png_bytes"] = static_cast<double>(png.size());
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WriterEncodesAFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

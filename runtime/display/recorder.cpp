@@ -1,0 +1,404 @@
+// The recorder: the presenter copies each new frame's palette indices into a slot of a bounded
+// queue made in advance; a writer thread of its own encodes and writes them. When the writer
+// is behind, the presenter drops the frame and counts it instead of waiting.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "runtime/display/display.h"
+#include "runtime/display/record.h"
+#include "runtime/frame/platform.h"
+
+namespace {
+
+// The largest screen page; bigger frames (user images as the screen) are not recorded.
+constexpr int32_t kMaxFramePixels = 640 * 480;
+// Graphics page switches before the swarm's first picture: the first shows an untouched page,
+// the second the start-up picture drawn before the particles are placed.
+constexpr uint32_t kSwarmFlips = 3;
+
+struct Picture {
+    uint8_t* indices = nullptr;  // kMaxFramePixels bytes
+    uint32_t palette[256] = {};
+    int32_t palette_n = 0, width = 0, height = 0;
+};
+
+struct Recorder {
+    RecordSettings settings;
+    FILE* err = stderr;
+    bool sequence = false;  // the folder is usable
+    bool snapshot = false;
+    std::atomic<bool> active{false};
+
+    // Queue: the presenter fills slot head % n, the writer empties slot tail % n.
+    Picture* queue = nullptr;
+    int32_t queue_n = 0;
+    std::atomic<uint64_t> head{0}, tail{0};
+    int64_t accepted = 0;  // presenter only: frames queued for the sequence
+    std::atomic<bool> limit_reached{false};
+    // When the first and the last queued frame were shown (steady clock, ns): the video's rate.
+    std::atomic<int64_t> first_ns{0}, last_ns{0};
+
+    // Snapshot: 0 waiting, 1 taken (the writer's), 2 done.
+    Picture shot;
+    std::atomic<int32_t> shot_state{0};
+    bool swarm_seen = false;  // presenter only
+    std::chrono::steady_clock::time_point shot_due;
+
+    int64_t next_number = 1;  // writer only
+    std::vector<uint8_t> png;  // writer only
+    std::atomic<int64_t> written{0}, dropped{0};
+    std::atomic<int32_t> failed{0}, snapshot_written{0};
+
+    std::atomic<int32_t> stop{0};     // finish has begun: drain, then end
+    std::atomic<int32_t> abandon{0};  // no time left: end after the current file
+    std::atomic<int32_t> done{0};     // the writer has ended
+    std::atomic<int32_t> finishing{0}, finished{0};
+    std::thread writer;
+};
+// Never destroyed: an exit() from a library must not meet a running writer thread.
+Recorder& g_rec = *new Recorder();
+
+bool mkdir_all(const std::string& path) {
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') continue;
+        std::string part = path.substr(0, i);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+// A folder files can be made in; errno says why not.
+bool usable_folder(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+bool write_all(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool encode(const Picture& p) {
+    if (disp_png_encode(p.indices, p.width, p.height, p.palette, p.palette_n, g_rec.png)) return true;
+    errno = ENOMEM;
+    return false;
+}
+
+// The next numbered file, never over an existing one. False with errno on failure (the
+// partial file is removed).
+bool write_numbered(const Picture& p, std::string& name) {
+    if (!encode(p)) return false;
+    int fd;
+    for (;;) {
+        name = disp_record_file_name(g_rec.settings.dir, g_rec.next_number);
+        fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) break;
+        ++g_rec.next_number;
+    }
+    if (fd < 0) return false;
+    bool ok = write_all(fd, g_rec.png);
+    int saved = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        unlink(name.c_str());
+        errno = saved;
+        return false;
+    }
+    ++g_rec.next_number;
+    return true;
+}
+
+// The snapshot replaces its file only once the new picture is complete.
+bool write_snapshot(const Picture& p) {
+    if (!encode(p)) return false;
+    std::string temp = g_rec.settings.snapshot + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0644) == 0 && write_all(fd, g_rec.png);
+    int saved = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && rename(temp.c_str(), g_rec.settings.snapshot.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        unlink(temp.c_str());
+        errno = saved;
+    }
+    return ok;
+}
+
+void writer_loop() {
+    Recorder& r = g_rec;
+    for (;;) {
+        bool busy = false;
+        if (r.shot_state.load(std::memory_order_acquire) == 1) {
+            if (write_snapshot(r.shot))
+                r.snapshot_written.store(1);
+            else
+                std::fprintf(r.err, "kavaro: cannot write the snapshot %s: %s\n",
+                             r.settings.snapshot.c_str(), std::strerror(errno));
+            r.shot_state.store(2, std::memory_order_release);
+            busy = true;
+        }
+        uint64_t t = r.tail.load(std::memory_order_relaxed);
+        if (t < r.head.load(std::memory_order_acquire)) {
+            if (r.abandon.load()) break;
+            const Picture& p = r.queue[t % static_cast<uint64_t>(r.queue_n)];
+            std::string name;
+            if (!r.failed.load()) {
+                if (write_numbered(p, name)) {
+                    r.written.fetch_add(1);
+                } else {
+                    std::fprintf(r.err, "kavaro: recording stopped: cannot write %s: %s\n",
+                                 name.empty() ? r.settings.dir.c_str() : name.c_str(),
+                                 std::strerror(errno));
+                    r.failed.store(1);
+                }
+            }
+            r.tail.store(t + 1, std::memory_order_release);
+            busy = true;
+        }
+        if (!busy) {
+            if (r.stop.load()) break;
+            frame_sleep_ms(2);
+        }
+    }
+    r.done.store(1, std::memory_order_release);
+}
+
+void copy_picture(Picture& dst, const FrameSlot& slot) {
+    const size_t n = static_cast<size_t>(slot.width) * slot.height;
+    std::memcpy(dst.indices, slot.indices, n);
+    std::memcpy(dst.palette, slot.palette, sizeof dst.palette);
+    dst.palette_n = slot.palette_n;
+    dst.width = slot.width;
+    dst.height = slot.height;
+}
+
+// The slot shows a page drawn after the swarm was placed.
+bool shows_swarm(const FrameSlot& slot) {
+    uint32_t flips = slot.graphics_flips;
+    // An unchanged later page was confirmed against this very frame.
+    uint64_t c = disp_book.confirmed.load(std::memory_order_acquire);
+    if ((c >> 24) == slot.order.load(std::memory_order_relaxed))
+        flips = std::max(flips, static_cast<uint32_t>(c & 0xFFFFFF));
+    return flips >= kSwarmFlips;
+}
+
+}  // namespace
+
+std::string disp_record_file_name(const std::string& dir, int64_t number) {
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "kavaro-%06lld.png", static_cast<long long>(number));
+    return dir.empty() || dir.back() == '/' ? dir + tail : dir + "/" + tail;
+}
+
+int64_t disp_record_next_number(const std::string& dir) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return -1;
+    int64_t highest = 0;
+    while (const dirent* e = readdir(d)) {
+        const char* s = e->d_name;
+        if (std::strncmp(s, "kavaro-", 7) != 0) continue;
+        s += 7;
+        int64_t n = 0;
+        int digits = 0;
+        while (*s >= '0' && *s <= '9' && digits < 15) n = n * 10 + (*s++ - '0'), ++digits;
+        if (digits >= 6 && std::strcmp(s, ".png") == 0 && n > highest) highest = n;
+    }
+    closedir(d);
+    return highest + 1;
+}
+
+bool disp_record_start(const RecordSettings& settings, FILE* err) {
+    Recorder& r = g_rec;
+    r.settings = settings;
+    r.err = err;
+    r.sequence = false;
+    if (!settings.dir.empty() && settings.limit != 0) {
+        int64_t next = -1;
+        if (mkdir_all(settings.dir) && usable_folder(settings.dir))
+            next = disp_record_next_number(settings.dir);
+        if (next < 0)
+            std::fprintf(err, "kavaro: cannot record into %s: %s; the program runs without recording\n",
+                         settings.dir.c_str(), std::strerror(errno));
+        else {
+            r.next_number = next;
+            r.sequence = true;
+        }
+    }
+    r.snapshot = !settings.snapshot.empty();
+    if (r.snapshot) {
+        size_t cut = settings.snapshot.find_last_of('/');
+        std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : settings.snapshot.substr(0, cut);
+        if (!usable_folder(folder)) {
+            std::fprintf(err, "kavaro: cannot write the snapshot %s: %s\n", settings.snapshot.c_str(),
+                         std::strerror(errno));
+            r.snapshot = false;
+        }
+    }
+    if (!r.sequence && !r.snapshot) return false;
+    r.queue_n = r.sequence ? std::max(settings.queue_slots, 1) : 0;
+    r.queue = new Picture[static_cast<size_t>(r.queue_n)];
+    for (int32_t i = 0; i < r.queue_n; ++i) r.queue[i].indices = new uint8_t[kMaxFramePixels];
+    if (r.snapshot) r.shot.indices = new uint8_t[kMaxFramePixels];
+    r.png.reserve(kMaxFramePixels);
+    r.active.store(true);
+    r.writer = std::thread(writer_loop);
+    return true;
+}
+
+bool disp_record_wants_indices() {
+    const Recorder& r = g_rec;
+    if (!r.active.load(std::memory_order_relaxed)) return false;
+    // Once nothing more will be written, the builder can stop keeping them.
+    bool sequence = r.sequence && !r.failed.load(std::memory_order_relaxed) &&
+                    !r.limit_reached.load(std::memory_order_relaxed);
+    return sequence || (r.snapshot && r.shot_state.load(std::memory_order_relaxed) == 0);
+}
+
+void disp_record_presented(const FrameSlot& slot, bool uploaded) {
+    Recorder& r = g_rec;
+    if (!r.active.load(std::memory_order_relaxed) || r.stop.load(std::memory_order_relaxed)) return;
+    // Graphics frames only: the start-up text screen is not part of the picture.
+    if (slot.palette_n == 0 || slot.graphics_flips == 0 || !slot.indices) return;
+    const bool fits = static_cast<int64_t>(slot.width) * slot.height <= kMaxFramePixels;
+    if (r.sequence && uploaded && !r.failed.load(std::memory_order_relaxed) &&
+        (r.settings.limit < 0 || r.accepted < r.settings.limit)) {
+        uint64_t h = r.head.load(std::memory_order_relaxed);
+        if (fits && h - r.tail.load(std::memory_order_acquire) < static_cast<uint64_t>(r.queue_n)) {
+            copy_picture(r.queue[h % static_cast<uint64_t>(r.queue_n)], slot);
+            r.head.store(h + 1, std::memory_order_release);
+            int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch()).count();
+            if (r.accepted++ == 0) r.first_ns.store(now, std::memory_order_relaxed);
+            r.last_ns.store(now, std::memory_order_relaxed);
+            if (r.accepted == r.settings.limit) r.limit_reached.store(true, std::memory_order_relaxed);
+        } else {
+            r.dropped.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    if (r.snapshot && fits && r.shot_state.load(std::memory_order_relaxed) == 0 && shows_swarm(slot)) {
+        auto now = std::chrono::steady_clock::now();
+        if (!r.swarm_seen) {
+            r.swarm_seen = true;
+            r.shot_due = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                   std::chrono::duration<double>(r.settings.snapshot_after));
+        }
+        if (now >= r.shot_due) {
+            copy_picture(r.shot, slot);
+            r.shot_state.store(1, std::memory_order_release);
+        }
+    }
+}
+
+void disp_record_finish(int32_t wait_ms, FILE* err) {
+    Recorder& r = g_rec;
+    if (r.finishing.exchange(1) != 0) {
+        // Another thread is finishing: give it the time it needs, no more.
+        for (int32_t waited = 0; !r.finished.load() && waited < wait_ms + 1000; waited += 5)
+            frame_sleep_ms(5);
+        return;
+    }
+    if (r.active.load()) {
+        r.stop.store(1);
+        int32_t waited = 0;
+        for (; !r.done.load(std::memory_order_acquire) && waited < wait_ms; waited += 2) frame_sleep_ms(2);
+        if (!r.done.load(std::memory_order_acquire)) {
+            r.abandon.store(1);
+            for (int32_t more = 0; !r.done.load(std::memory_order_acquire) && more < 500; more += 2)
+                frame_sleep_ms(2);
+        }
+        bool ended = r.done.load(std::memory_order_acquire);
+        if (ended && r.writer.joinable()) r.writer.join();
+        int64_t left = static_cast<int64_t>(r.head.load() - r.tail.load());
+        if (left > 0 && !r.failed.load()) r.dropped.fetch_add(left);
+        if (r.sequence) {
+            // Frames are shown as the program makes them: the rate they came at suits a video.
+            double span = static_cast<double>(r.last_ns.load() - r.first_ns.load()) * 1e-9;
+            int64_t queued = static_cast<int64_t>(r.head.load());
+            char rate[64] = "";
+            if (queued > 1 && span > 0)
+                std::snprintf(rate, sizeof rate, ", about %.0f a second", static_cast<double>(queued - 1) / span);
+            std::fprintf(err, "kavaro: recording into %s: %lld frames written, %lld dropped%s%s\n",
+                         r.settings.dir.c_str(), static_cast<long long>(r.written.load()),
+                         static_cast<long long>(r.dropped.load()), rate,
+                         r.failed.load() ? " (stopped after a failed write)" : "");
+        }
+        if (r.snapshot && r.shot_state.load() == 0)
+            std::fprintf(err, "kavaro: no snapshot was written: the run ended before the swarm was shown\n");
+        std::fflush(err);
+    }
+    r.finished.store(1);
+}
+
+RecordCounts disp_record_counts() {
+    RecordCounts c;
+    c.written = g_rec.written.load();
+    c.dropped = g_rec.dropped.load();
+    c.failed = g_rec.failed.load() != 0;
+    c.snapshot_written = g_rec.snapshot_written.load() != 0;
+    return c;
+}
+
+void disp_record_reset() {
+    Recorder& r = g_rec;
+    if (r.writer.joinable()) r.writer.join();
+    for (int32_t i = 0; i < r.queue_n; ++i) delete[] r.queue[i].indices;
+    delete[] r.queue;
+    delete[] r.shot.indices;
+    r.queue = nullptr;
+    r.queue_n = 0;
+    r.shot.indices = nullptr;
+    r.head.store(0);
+    r.tail.store(0);
+    r.accepted = 0;
+    r.limit_reached.store(false);
+    r.first_ns.store(0);
+    r.last_ns.store(0);
+    r.shot_state.store(0);
+    r.swarm_seen = false;
+    r.next_number = 1;
+    r.written.store(0);
+    r.dropped.store(0);
+    r.failed.store(0);
+    r.snapshot_written.store(0);
+    r.stop.store(0);
+    r.abandon.store(0);
+    r.done.store(0);
+    r.finishing.store(0);
+    r.finished.store(0);
+    r.active.store(false);
+    r.sequence = r.snapshot = false;
+}

@@ -1,0 +1,384 @@
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display_support.h"
+#include "runtime/display/display.h"
+#include "runtime/display/record.h"
+#include "runtime/gfx/image.h"
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    int32_t width = 0, height = 0, depth = 0, colour_type = -1;
+    std::vector<uint32_t> palette;  // 0xRRGGBB
+    std::vector<uint8_t> indices;   // one byte per pixel
+};
+
+struct Source {
+    const std::vector<uint8_t>* bytes;
+    size_t at;
+};
+
+void read_bytes(png_structp png, png_bytep out, png_size_t n) {
+    auto* s = static_cast<Source*>(png_get_io_ptr(png));
+    if (s->at + n > s->bytes->size()) png_error(png, "short");
+    std::memcpy(out, s->bytes->data() + s->at, n);
+    s->at += n;
+}
+
+bool decode_into(png_structp png, png_infop info, Decoded& d, png_bytep* rows, uint8_t* buffer) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    d.width = static_cast<int32_t>(png_get_image_width(png, info));
+    d.height = static_cast<int32_t>(png_get_image_height(png, info));
+    d.depth = png_get_bit_depth(png, info);
+    d.colour_type = png_get_color_type(png, info);
+    png_colorp plte = nullptr;
+    int n = 0;
+    if (png_get_PLTE(png, info, &plte, &n))
+        for (int i = 0; i < n; ++i)
+            d.palette.push_back(uint32_t(plte[i].red) << 16 | uint32_t(plte[i].green) << 8 | plte[i].blue);
+    png_set_packing(png);
+    png_read_update_info(png, info);
+    if (d.width > 4096 || d.height > 4096 || int64_t(d.width) * d.height > (1 << 20)) return false;
+    for (int32_t y = 0; y < d.height; ++y) rows[y] = buffer + static_cast<size_t>(y) * d.width;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+Decoded decode(const std::vector<uint8_t>& bytes) {
+    Decoded d;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Source src{&bytes, 0};
+    png_set_read_fn(png, &src, read_bytes);
+    std::vector<png_bytep> rows(4096);
+    std::vector<uint8_t> buffer(size_t(1) << 20);
+    d.ok = decode_into(png, info, d, rows.data(), buffer.data());
+    if (d.ok) d.indices.assign(buffer.begin(), buffer.begin() + size_t(d.width) * d.height);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return d;
+}
+
+std::vector<uint8_t> read_file(const std::string& name) {
+    std::ifstream f(name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+bool exists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
+
+void touch(const std::string& name) { std::fclose(std::fopen(name.c_str(), "w")); }
+
+std::string temp_dir() {
+    char t[] = "/tmp/kavaro-record-XXXXXX";
+    return mkdtemp(t);
+}
+
+// A picture of w x h with every index below `colours` somewhere.
+std::vector<uint8_t> pattern(int32_t w, int32_t h, int32_t colours, int32_t seed) {
+    std::vector<uint8_t> px(size_t(w) * h);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t((i * 7 + i / w + seed) % colours);
+    return px;
+}
+
+TEST(PngEncode, RoundTripsIndicesAndPaletteAtEveryDepth) {
+    struct Case {
+        int32_t w, h, palette_n, colours, depth, entries;
+    } cases[] = {
+        {640, 480, 16, 16, 4, 16},  // the swarm's screen
+        {5, 3, 16, 16, 4, 16},      // odd width: the last byte half used
+        {9, 2, 2, 2, 1, 2},
+        {7, 4, 4, 4, 2, 4},
+        {33, 5, 256, 256, 8, 256},
+        {9, 2, 2, 9, 4, 9},         // indices beyond the palette still get entries
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " palette " << c.palette_n);
+        uint32_t palette[256];
+        for (int i = 0; i < 256; ++i) palette[i] = 0xFF000000u | uint32_t(i * 0x010305 + 0x102030);
+        std::vector<uint8_t> px = pattern(c.w, c.h, c.colours, c.w);
+        std::vector<uint8_t> png;
+        ASSERT_TRUE(disp_png_encode(px.data(), c.w, c.h, palette, c.palette_n, png));
+        Decoded d = decode(png);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.width, c.w);
+        EXPECT_EQ(d.height, c.h);
+        EXPECT_EQ(d.colour_type, PNG_COLOR_TYPE_PALETTE);
+        EXPECT_EQ(d.depth, c.depth);
+        ASSERT_EQ(int32_t(d.palette.size()), c.entries);
+        for (int i = 0; i < c.entries; ++i) EXPECT_EQ(d.palette[i], palette[i] & 0xFFFFFF) << i;
+        EXPECT_EQ(d.indices, px);
+    }
+}
+
+TEST(PngEncode, RefusesAnEmptyPicture) {
+    uint32_t palette[16] = {};
+    uint8_t px[1] = {0};
+    std::vector<uint8_t> png{1, 2, 3};
+    EXPECT_FALSE(disp_png_encode(px, 0, 1, palette, 16, png));
+    EXPECT_TRUE(png.empty());
+}
+
+TEST(RecordNumbering, ContinuesAfterTheHighestNumberedPicture) {
+    struct Case {
+        std::vector<const char*> files;
+        int64_t next;
+    } cases[] = {
+        {{}, 1},
+        {{"kavaro-000003.png", "kavaro-000010.png", "notes.txt"}, 11},
+        {{"kavaro-000004.png", "kavaro-12.png", "kavaro-000099.png.part", "kavaro-000050.jpg"}, 5},
+        {{"kavaro-1000000.png", "kavaro-000007.png"}, 1000001},
+    };
+    for (const Case& c : cases) {
+        std::string dir = temp_dir();
+        for (const char* f : c.files) touch(dir + "/" + f);
+        EXPECT_EQ(disp_record_next_number(dir), c.next) << dir;
+        std::system(("rm -rf " + dir).c_str());
+    }
+    EXPECT_EQ(disp_record_next_number("/nonexistent/kavaro"), -1);
+    EXPECT_EQ(disp_record_file_name("a/b", 12), "a/b/kavaro-000012.png");
+    EXPECT_EQ(disp_record_file_name("a/", 1234567), "a/kavaro-1234567.png");
+}
+
+// Frames handed to the recorder as the presenter hands them, without a window.
+class RecordTest : public DisplayTest {
+protected:
+    void SetUp() override {
+        DisplayTest::SetUp();
+        dir = temp_dir();
+        err = open_memstream(&err_text, &err_size);
+    }
+    void TearDown() override {
+        disp_record_finish(2000, err);
+        disp_record_reset();
+        std::fclose(err);
+        std::free(err_text);
+        std::system(("rm -rf " + dir).c_str());
+        DisplayTest::TearDown();
+    }
+    std::string messages() {
+        std::fflush(err);
+        return std::string(err_text, err_size);
+    }
+    // A frame of a graphics page, as the builder leaves it while a recording runs.
+    FrameSlot& frame(int32_t seed, uint32_t flips = 3) {
+        static FrameSlot slot;
+        static std::vector<uint8_t> px;
+        px = pattern(640, 480, 16, seed);
+        slot.width = 640;
+        slot.height = 480;
+        slot.indices = px.data();
+        slot.palette_n = 16;
+        for (int i = 0; i < 256; ++i) slot.palette[i] = gfx_palette_256[i];
+        slot.graphics_flips = flips;
+        slot.order.store(uint64_t(seed) + 100);
+        return slot;
+    }
+    void wait_written(int64_t n) {
+        for (int i = 0; i < 500 && disp_record_counts().written < n; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::string dir;
+    FILE* err = nullptr;
+    char* err_text = nullptr;
+    size_t err_size = 0;
+};
+
+TEST_F(RecordTest, WritesTheShownFramesInOrderWithoutOverwriting) {
+    touch(dir + "/kavaro-000004.png");
+    RecordSettings s;
+    s.dir = dir + "/new/folder";  // made when missing
+    ASSERT_TRUE(disp_record_start(s, err));
+    touch(dir + "/new/folder/kavaro-000002.png");  // someone else's, after the start
+    for (int32_t i = 1; i <= 3; ++i) {
+        disp_record_presented(frame(i), true);
+        disp_record_presented(frame(i), false);  // shown again, not a new picture
+        wait_written(i);
+    }
+    disp_record_finish(2000, err);
+    EXPECT_EQ(disp_record_counts().written, 3);
+    EXPECT_EQ(read_file(dir + "/new/folder/kavaro-000002.png").size(), 0u);
+    const char* names[] = {"kavaro-000001.png", "kavaro-000003.png", "kavaro-000004.png"};
+    for (int32_t i = 0; i < 3; ++i) {
+        Decoded d = decode(read_file(dir + "/new/folder/" + names[i]));
+        ASSERT_TRUE(d.ok) << names[i];
+        EXPECT_EQ(d.indices, pattern(640, 480, 16, i + 1)) << names[i];
+        ASSERT_EQ(d.palette.size(), 16u);
+        EXPECT_EQ(d.palette[12], 0xFF5555u);
+    }
+    EXPECT_FALSE(exists(dir + "/new/folder/kavaro-000005.png"));
+    EXPECT_NE(messages().find("3 frames written, 0 dropped"), std::string::npos) << messages();
+}
+
+TEST_F(RecordTest, AWriterBehindDropsAndCountsWithoutWaiting) {
+    RecordSettings s;
+    s.dir = dir;
+    s.queue_slots = 1;
+    ASSERT_TRUE(disp_record_start(s, err));
+    FrameSlot& f = frame(1);
+    auto start = std::chrono::steady_clock::now();
+    for (int32_t i = 0; i < 40; ++i) disp_record_presented(f, true);
+    auto spent = std::chrono::steady_clock::now() - start;
+    disp_record_finish(2000, err);
+    RecordCounts c = disp_record_counts();
+    EXPECT_GT(c.dropped, 0);
+    EXPECT_EQ(c.written + c.dropped, 40);
+    EXPECT_EQ(disp_record_next_number(dir), c.written + 1);
+    // Copying 40 frames takes far less than encoding them.
+    EXPECT_LT(std::chrono::duration<double>(spent).count(), 0.5);
+}
+
+TEST_F(RecordTest, StopsAtTheLimit) {
+    RecordSettings s;
+    s.dir = dir;
+    s.limit = 2;
+    ASSERT_TRUE(disp_record_start(s, err));
+    for (int32_t i = 0; i < 5; ++i) {
+        disp_record_presented(frame(i), true);
+        wait_written(std::min(i + 1, 2));
+    }
+    disp_record_finish(2000, err);
+    EXPECT_EQ(disp_record_counts().written, 2);
+    EXPECT_EQ(disp_record_counts().dropped, 0);
+    EXPECT_EQ(disp_record_next_number(dir), 3);
+}
+
+TEST_F(RecordTest, AFailedWriteStopsTheRecordingWithAMessage) {
+    RecordSettings s;
+    s.dir = dir + "/gone";
+    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_EQ(rmdir(s.dir.c_str()), 0);
+    disp_record_presented(frame(1), true);
+    for (int i = 0; i < 200 && !disp_record_counts().failed; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(mkdir(s.dir.c_str(), 0755), 0);
+    disp_record_presented(frame(2), true);  // no more after the failure
+    disp_record_finish(2000, err);
+    EXPECT_TRUE(disp_record_counts().failed);
+    EXPECT_EQ(disp_record_counts().written, 0);
+    EXPECT_EQ(disp_record_next_number(s.dir), 1);
+    std::string m = messages();
+    EXPECT_NE(m.find("recording stopped: cannot write " + s.dir + "/kavaro-000001.png"), std::string::npos) << m;
+    EXPECT_NE(m.find("stopped after a failed write"), std::string::npos) << m;
+}
+
+TEST_F(RecordTest, AFolderThatCannotBeUsedLeavesRecordingOff) {
+    touch(dir + "/file");
+    for (std::string bad : {dir + "/file", dir + "/file/sub"}) {
+        RecordSettings s;
+        s.dir = bad;
+        EXPECT_FALSE(disp_record_start(s, err)) << bad;
+        EXPECT_NE(messages().find("cannot record into " + bad + ": Not a directory"), std::string::npos)
+            << messages();
+        disp_record_reset();
+    }
+    RecordSettings s;
+    s.snapshot = dir + "/file/shot.png";
+    EXPECT_FALSE(disp_record_start(s, err));
+    EXPECT_NE(messages().find("cannot write the snapshot " + s.snapshot + ": Not a directory"),
+              std::string::npos) << messages();
+    EXPECT_EQ(read_file(dir + "/file").size(), 0u);
+}
+
+TEST_F(RecordTest, TheSnapshotWaitsForTheSwarmAndReplacesItsFileWhole) {
+    std::string shot = dir + "/shot.png";
+    touch(shot);
+    RecordSettings s;
+    s.snapshot = shot;
+    ASSERT_TRUE(disp_record_start(s, err));
+    // The untouched page and the start-up picture are not the swarm.
+    disp_record_presented(frame(1, 1), true);
+    disp_record_presented(frame(2, 2), true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(read_file(shot).size(), 0u);
+    // A frame of page 2 that a build found equal to page 3 shows the swarm too.
+    FrameSlot& f = frame(5, 2);
+    disp_book.confirmed.store((f.order.load() << 24) | 3);
+    disp_record_presented(f, false);
+    disp_record_presented(frame(6, 4), true);  // later frames do not replace it
+    disp_record_finish(2000, err);
+    EXPECT_TRUE(disp_record_counts().snapshot_written);
+    Decoded d = decode(read_file(shot));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.indices, pattern(640, 480, 16, 5));
+    EXPECT_EQ(messages(), "");
+}
+
+TEST_F(RecordTest, TheSnapshotWaitsTheGivenTime) {
+    std::string shot = dir + "/shot.png";
+    RecordSettings s;
+    s.snapshot = shot;
+    s.snapshot_after = 0.3;
+    ASSERT_TRUE(disp_record_start(s, err));
+    auto start = std::chrono::steady_clock::now();
+    // The first frame starts the wait; a later one is taken.
+    disp_record_presented(frame(1), true);
+    FrameSlot& later = frame(2);
+    while (!exists(shot) && std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
+        disp_record_presented(later, false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(16));
+    }
+    double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(waited, 0.3);
+    EXPECT_LT(waited, 2.0);
+    disp_record_finish(2000, err);
+    Decoded d = decode(read_file(shot));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.indices, pattern(640, 480, 16, 2));
+}
+
+TEST_F(RecordTest, TheEndSaysWhenNoSnapshotWasTaken) {
+    RecordSettings s;
+    s.snapshot = dir + "/shot.png";
+    ASSERT_TRUE(disp_record_start(s, err));
+    disp_record_presented(frame(1, 1), true);
+    disp_record_finish(2000, err);
+    EXPECT_FALSE(exists(s.snapshot));
+    EXPECT_NE(messages().find("no snapshot was written"), std::string::npos) << messages();
+}
+
+// The whole path: pages built into frames, the newest shown, the shown one recorded.
+TEST_F(RecordTest, RecordsThePagesIndicesThroughTheBuilderAndThePresenter) {
+    RecordSettings s;
+    s.dir = dir;
+    ASSERT_TRUE(disp_record_start(s, err));
+    std::vector<std::vector<uint8_t>> shown;
+    for (int32_t p = 0; p < 4; ++p) {
+        mode12(p & 1);  // draw on p, show the other: every call is a page switch
+        ImageSurface* page = gfx_images.display_page;
+        page->pixels[p * 1000] = uint8_t(9 + p);
+        page->palette[9] = 0xFF123456u;  // the palette at that moment goes with the frame
+        disp_build_frame();
+        PresentDecision d = disp_present_choose();
+        ASSERT_GE(d.slot, 0);
+        EXPECT_EQ(disp_slots[d.slot].graphics_flips, uint32_t(p + 1));
+        disp_record_presented(disp_slots[d.slot], d.upload);
+        shown.emplace_back(page->pixels, page->pixels + 640 * 480);
+        wait_written(p + 1);
+    }
+    disp_record_finish(2000, err);
+    ASSERT_EQ(disp_record_counts().written, 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        Decoded d = decode(read_file(disp_record_file_name(dir, i + 1)));
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.indices, shown[i]) << i;
+        EXPECT_EQ(d.palette[9], 0x123456u);
+        EXPECT_EQ(d.depth, 4);
+    }
+}
+
+}  // namespace
