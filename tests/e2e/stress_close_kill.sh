@@ -4,7 +4,9 @@
 #   each ending with status 0 within 2 s and without the shutdown's last-resort exit;
 # - STRESS_KILLS (20) kills 0-150 ms after "m" and after "o" (in turn), each leaving
 #   "kavaro.dat" whole (the old bytes, or 17018 number lines), no dialog at the next start and
-#   no temporary file after it.
+#   no temporary file after it;
+# - a FIFO and a link to /dev/zero as "kavaro.dat": refused with one dialog, never read, and
+#   the close button still ends the run within 2 s.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
@@ -85,3 +87,17 @@ for i in $(seq "$kills"); do
   [ "$EXIT_STATUS" = 0 ] || fail "kill $i ($what): the next start closed with '$EXIT_STATUS'"
 done
 echo "ok: $kills kills"
+
+for kind in fifo zero; do
+  rm -f "$WORK/kavaro.dat"
+  if [ "$kind" = fifo ]; then mkfifo "$WORK/kavaro.dat"; else ln -s /dev/zero "$WORK/kavaro.dat"; fi
+  start
+  sleep 1
+  "$XTOOL" close "$win"
+  e2e_wait_exit "$APP_PID" 2000
+  [ "$EXIT_STATUS" = 0 ] || { [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID"; fail "$kind: close gave '$EXIT_STATUS'"; }
+  [ "$(grep -c "kavaro: \[" "$WORK/stderr")" = 1 ] || { cat "$WORK/stderr" >&2; fail "$kind: not one dialog"; }
+  grep -q "File not found" "$WORK/stderr" || fail "$kind: not refused as a folder is"
+  if [ "$kind" = fifo ]; then [ -p "$WORK/kavaro.dat" ]; else [ -L "$WORK/kavaro.dat" ]; fi || fail "$kind: replaced"
+done
+echo "ok: FIFO and /dev/zero refused"
