@@ -53,7 +53,12 @@ done
 t0=$(date +%s%3N)
 "$XTOOL" close "$win"
 e2e_wait_exit "$APP_PID" 2000
-[ "$EXIT_STATUS" = 0 ] || fail "close after the soak gave '$EXIT_STATUS'"
+if [ "$EXIT_STATUS" != 0 ]; then
+  cat "$WORK/stderr" >&2
+  for t in /proc/"$APP_PID"/task/*; do echo "thread ${t##*/}: $(cat "$t/comm") $(cat "$t/wchan") $(awk '{print $3}' "$t/stat")" >&2; done
+  command -v gdb >/dev/null && gdb -p "$APP_PID" -batch -ex "thread apply all bt 8" >&2 2>/dev/null
+  fail "close after the soak gave '$EXIT_STATUS'"
+fi
 n=${#samples[@]}
 [ "$n" -ge 2 ] || fail "too short to sample (SOAK_SECONDS >= 30)"
 warm=$((n > 6 ? 6 : 1))  # the first minute warms up
