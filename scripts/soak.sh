@@ -71,5 +71,6 @@ last=${samples[$((n - 1))]}
 echo "soak: ${seconds} s, $events input events, $n samples, no crash, no dialog, no hang"
 echo "soak: RSS first ${samples[0]} kB, after warm-up $base kB, min $min kB, max $max kB, last $last kB"
 echo "soak: close after the soak ended with status 0 in $(($(date +%s%3N) - t0)) ms"
+grep -q "did not stop" "$WORK/stderr" && fail "the shutdown had to end without the program thread"
 [ $((max - base)) -le "$slack" ] || fail "memory grew by $((max - base)) kB after the warm-up"
 echo ok
