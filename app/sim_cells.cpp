@@ -190,6 +190,13 @@ void sim_build_cells() {
             }
         }
     }
+
+    // The rows between the rules and the number of species belong to no cell: never shown,
+    // whatever a damaged file put there.
+    for (int32_t r = kSimRowRule + 40 * 40; r < kSimRowSpecies; ++r) {
+        sim_set_cell(r, kSimColShown, 0);
+        FRAME_CP();
+    }
 }
 
 void sim_sync_species() {

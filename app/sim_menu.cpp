@@ -132,13 +132,9 @@ void sim_dispatch_key() {
         case 'b':
             frame_restart();
         case 'o':
-            file_open(sv_new_text("kavaro.dat"), FILE_OUTPUT, 0, 0, 1, 0);
-            sv_cleanup(base, 0);
-            FRAME_CP();
-            file_close(1);
-            FRAME_CP();
-            file_kill(sv_new_text("kavaro.dat"));
-            sv_cleanup(base, 0);
+            // The reset's save replaces the old file in one step, so that no moment leaves it
+            // emptied or gone.
+            sim_ask_factory_reset();
             FRAME_CP();
             frame_restart();
         case 27:

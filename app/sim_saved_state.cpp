@@ -1,6 +1,11 @@
 #include "app/sim_saved_state.h"
 
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <string>
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
@@ -15,37 +20,95 @@ namespace {
 const char kStateFile[] = "kavaro.dat";
 // Written first and renamed over the state file once complete, so that a save cut short by a
 // crash, a kill or a full disk leaves the previous state whole.
-const char kTempFile[] = "kavaro.tmp";
+const char kTempName[] = "kavaro.tmp";
 
 float* const kSavedParameters[8] = {
     &sim_particle_shape, &sim_particle_size, &sim_cube_closed,   &sim_displacement,
     &sim_central_pull,   &sim_view_radius,   &sim_max_particles, &sim_auto_rotation,
 };
 
+// Set by the factory-reset command; survives the restart that follows it (it is no part of
+// the simulation's state, which the restart clears).
+bool g_reset_asked = false;
+
 // The statement just run raised no error (read before its check-point reports it).
 bool no_error() { return frame_error.error_number == 0; }
 
+// The file a save replaces: the state file, or the end of its chain of symbolic links, so that
+// a link keeps pointing at the saved state.
+std::string save_target() {
+    std::string path = kStateFile;
+    for (int hops = 0; hops < 40; ++hops) {
+        char buf[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;  // not a link
+        std::string link(buf, static_cast<size_t>(n));
+        size_t cut = path.rfind('/');
+        path = link[0] == '/' || cut == std::string::npos ? link : path.substr(0, cut + 1) + link;
+    }
+    return path;
+}
+
+std::string temp_beside(const std::string& target) {
+    size_t cut = target.rfind('/');
+    return cut == std::string::npos ? std::string(kTempName) : target.substr(0, cut + 1) + kTempName;
+}
+
+// A temporary file that a killed save left behind.
+void remove_stale_temp(const std::string& temp) {
+    struct stat st;
+    if (lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(temp.c_str());
+}
+
+// Only a state file that does not exist is missing; one that is there but cannot be read is
+// not replaced.
+bool state_file_missing() {
+    struct stat st;
+    return stat(kStateFile, &st) != 0 && errno == ENOENT;
+}
+
+// The limits a cell has in the editor, for the cells whose values the editor sets. A count is
+// a weight that the normalisation itself may leave outside the click range: it has none here.
+bool editor_limits(int32_t row, float& lo, float& hi) {
+    if (row >= 0 && row < kSimRowCount) {
+        lo = 1, hi = 15;  // colours
+    } else if (row >= kSimRowRule && row < kSimRowRule + 40 * 40) {
+        lo = -1, hi = 1;  // rules
+    } else if (row == kSimRowSpecies) {
+        lo = 1, hi = kSimSpeciesMax;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-void sim_save_state() {
+void sim_ask_factory_reset() { g_reset_asked = true; }
+
+bool sim_save_state() {
     const int32_t base = sv_temp_count();
+    const std::string target = save_target();
+    const std::string temp = temp_beside(target);
     bool ok = true;
+    struct stat old {};
+    const bool replacing = stat(target.c_str(), &old) == 0;
     // A state file that may not be written (made read-only, say) refuses the save, as opening
     // it for output would, instead of being replaced by the renamed one.
-    if (access(kStateFile, F_OK) == 0) {
-        file_open(sv_new_text(kStateFile), FILE_APPEND, 0, 0, 1, 0);
+    if (replacing) {
+        file_open(sv_new_text(target.c_str()), FILE_APPEND, 0, 0, 1, 0);
         ok = no_error();
         sv_cleanup(base, 0);
         FRAME_CP();
-        if (!ok) return;
+        if (!ok) return false;
         file_close(1);
         FRAME_CP();
     }
-    file_open(sv_new_text(kTempFile), FILE_OUTPUT, 0, 0, 1, 0);
+    file_open(sv_new_text(temp.c_str()), FILE_OUTPUT, 0, 0, 1, 0);
     ok = no_error();
     sv_cleanup(base, 0);
     FRAME_CP();
-    if (!ok) return;
+    if (!ok) return false;
     int32_t line = 0;
     // After a failed write the rest is skipped: one dialog, not one per line.
     for (int32_t row = 0; row <= 1700 && ok; ++row) {
@@ -64,45 +127,91 @@ void sim_save_state() {
         FRAME_CP();
         if (sim_save_line_hook) sim_save_line_hook(++line);
     }
+    // On the disk before it takes the old file's place: a power cut leaves one of the two whole.
+    if (ok) file_sync(1);
+    ok = ok && no_error();
+    FRAME_CP();
     file_close(1);
     ok = ok && no_error();
     FRAME_CP();
     if (ok) {
-        file_rename(sv_new_text(kTempFile), sv_new_text(kStateFile));
+        if (replacing) {
+            // The saved file keeps the mode (and, where allowed, the owner) of the one it replaces.
+            // Both are best effort: the save itself has succeeded.
+            (void)!chown(temp.c_str(), old.st_uid, old.st_gid);
+            (void)!chmod(temp.c_str(), old.st_mode & 07777);
+        }
+        file_rename(sv_new_text(temp.c_str()), sv_new_text(target.c_str()));
+        ok = no_error();
         sv_cleanup(base, 0);
         FRAME_CP();
     } else {
-        file_kill(sv_new_text(kTempFile));
+        file_kill(sv_new_text(temp.c_str()));
         sv_cleanup(base, 0);
         FRAME_CP();
     }
+    return ok;
 }
 
 void sim_load_state() {
     const int32_t base = sv_temp_count();
+    remove_stale_temp(kTempName);
+    remove_stale_temp(temp_beside(save_target()));
+    if (g_reset_asked) {
+        // The factory-reset command: the reset writes its file over the old one (which stays
+        // whole until then) and restarts; it comes back only when that save failed.
+        g_reset_asked = false;
+        sim_factory_reset();
+        return;
+    }
     frame_error.handler_id = kSimHandlerFactoryReset;
     FRAME_CP();
-    // A failed open enters the handler at this check-point; the handler restarts the program.
+    // A failed open enters the handler at this check-point; the handler restarts the program,
+    // or goes on without the file when it could not be replaced.
     file_open(sv_new_text(kStateFile), FILE_INPUT, 0, 0, 1, 0);
     sv_cleanup(base, 0);
     FRAME_CP();
     frame_error.handler_id = 0;
     FRAME_CP();
-    bool more = true;
-    // A read that fails stops the loading (an out-of-range value only loses its own line), so
-    // a short file reports its end once and the values read so far stay.
+    if (!file_slot(1)) return;
+    bool more = true, clamped = false;
+    // Each kind of error is told once per load: the repeats of an error already shown are
+    // dropped. A read that fails stops the loading (an out-of-range value only loses its own
+    // line), so a short file reports its end once and the values read so far stay.
+    uint32_t told[4] = {};
     auto read = [&](float& into) {
         float v = static_cast<float>(file_input_number(1, FILE_NUM_SINGLE));
-        if (no_error())
+        const uint32_t e = frame_error.error_number;
+        if (e == 0) {
             into = v;
-        else if (frame_error.error_number != 6)
-            more = false;
+            FRAME_CP();
+            return true;
+        } else {
+            if (e != 6) more = false;
+            bool seen = false;
+            for (uint32_t& k : told) {
+                if (k == e) seen = true;
+                if (k == e || k == 0) {
+                    k = e;
+                    break;
+                }
+            }
+            if (seen) frame_error.error_number = 0;
+        }
         FRAME_CP();
+        return false;
     };
     for (int32_t row = 0; row <= 1700 && more; ++row) {
         for (int32_t col = 0; col <= 9 && more; ++col) {
             float v = sim_cell(row, col);
-            read(v);
+            float lo, hi;
+            // A value read is brought within its cell's limits as a click would.
+            if (read(v) && col == kSimColValue && editor_limits(row, lo, hi)) {
+                const float was = v;
+                if (v > hi) v = hi;
+                if (v < lo) v = lo;
+                clamped = clamped || v != was;
+            }
             sim_set_cell(row, col, v);
             FRAME_CP();
         }
@@ -110,9 +219,16 @@ void sim_load_state() {
     for (int32_t i = 0; i < 8 && more; ++i) read(*kSavedParameters[i]);
     file_close(1);
     FRAME_CP();
+    // One notice for every value that had to be brought within its cell's limits.
+    if (clamped) frame_raise(5);
+    FRAME_CP();
 }
 
 void sim_factory_reset() {
+    // Entered as the handler of a failed open: a file that is there but could not be read keeps
+    // its bytes, and the program goes on with the factory values, unsaved.
+    const bool keep_file = frame_error.in_handler != 0 && !state_file_missing();
+    FRAME_CP();
     sim_resetting = 1;
     FRAME_CP();
     sim_build_cells();
@@ -133,7 +249,12 @@ void sim_factory_reset() {
     FRAME_CP();
     sim_auto_rotation = 0.3f;
     FRAME_CP();
-    sim_save_state();
+    if (keep_file) {
+        frame_raise(frame_err());  // why the file could not be read, once
+        FRAME_CP();
+        return;
+    }
+    // A failed save has shown its dialog; restarting would only fail the same way again.
+    if (sim_save_state()) frame_restart();
     FRAME_CP();
-    frame_restart();
 }

@@ -5,14 +5,22 @@
 // Number of the application's error handler that runs sim_factory_reset.
 constexpr int32_t kSimHandlerFactoryReset = 1;
 
-// Writes the state under a temporary name and puts it in place of "kavaro.dat" only when every
-// line and the close succeeded.
-void sim_save_state();
-// Reads the state; a file that cannot be opened enters the factory-reset handler. Reading stops
-// at the first read that fails for want of data.
+// Writes the state under a temporary name beside the file it replaces ("kavaro.dat" or the
+// end of its symbolic links), flushed to disk, with the old file's mode, and renames it over
+// that file only when every line and the close succeeded. False when the save failed (its
+// error has been reported).
+bool sim_save_state();
+// Removes a temporary file a killed save left, then reads the state; a file that cannot be
+// opened enters the factory-reset handler. Reading stops at the first read that fails for want
+// of data; each kind of error is reported once; a value outside the limits of its editor cell
+// is brought within them, with one notice (error 5) for all of them.
 void sim_load_state();
-// The handler: factory cells and parameters, save, restart. Does not return.
-[[noreturn]] void sim_factory_reset();
+// The handler: factory cells and parameters, save, restart. Comes back (with the factory values
+// in memory, unsaved) when the save failed, or when the state file exists but could not be
+// opened: that file is left as it is and the reason reported once.
+void sim_factory_reset();
+// The factory-reset command: the next load (after a restart) runs the reset instead of reading.
+void sim_ask_factory_reset();
 
 // Lines of the file and the line holding the first parameter.
 constexpr int32_t kSimSavedLines = 17018;

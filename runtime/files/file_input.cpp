@@ -9,6 +9,7 @@
 
 #include "runtime/files/file_table.h"
 #include "runtime/frame/error.h"
+#include "runtime/frame/platform.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ struct Reader {
     void next() { ++slot.position; }
 
     bool refill(int64_t p) {
+        // A field can run through a whole file: a close or quit ends the read here.
+        if (frame_run.exit_now.load(std::memory_order_relaxed)) frame_stop_program_thread();
         ssize_t n;
         do {
             n = pread(io.fd, io.buffer, kFileReadAhead, static_cast<off_t>(p));

@@ -1,5 +1,6 @@
 // Deleting files by name or wildcard, and renaming.
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,29 @@ bool open_in_this_process(const struct stat& st) {
 
 bool has_nul(const std::string& s) { return std::memchr(s.data(), 0, s.size()) != nullptr; }
 
+// Only "*" and "?" are wildcards: every other character, "[", "]" and "\\" among them, stands
+// for itself.
+std::string literal_brackets(const std::string& pattern) {
+    std::string out;
+    for (char c : pattern) {
+        if (c == '[' || c == ']' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// Makes a rename in `path`'s folder survive a power cut.
+void sync_folder_of(const std::string& path) {
+    size_t cut = path.rfind('/');
+    std::string folder = cut == std::string::npos ? std::string(".")
+                         : cut == 0               ? std::string("/")
+                                                  : path.substr(0, cut);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
 }  // namespace
 
 void file_kill(StringValue* name_value) {
@@ -38,7 +62,7 @@ void file_kill(StringValue* name_value) {
                          : cut == 0               ? std::string("/")
                                                   : name.substr(0, cut);
     std::string prefix = cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
-    std::string pattern = cut == std::string::npos ? name : name.substr(cut + 1);
+    std::string pattern = literal_brackets(cut == std::string::npos ? name : name.substr(cut + 1));
 
     // Collect first, then delete, so that the enumeration does not see its own deletions.
     std::vector<std::string> matches;
@@ -78,7 +102,10 @@ void file_rename(StringValue* old_value, StringValue* new_value) {
         frame_raise(64);
         return;
     }
-    if (std::rename(old_name.c_str(), new_name.c_str()) == 0) return;
+    if (std::rename(old_name.c_str(), new_name.c_str()) == 0) {
+        sync_folder_of(new_name);
+        return;
+    }
     int err = errno;
     if (err == EXDEV) {
         frame_raise(74);

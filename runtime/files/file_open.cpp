@@ -25,11 +25,17 @@ bool is_screen_name(const std::string& name) {
     return true;
 }
 
+// Opened without waiting: a FIFO without a partner or a device would hold the open for ever.
+// The descriptor blocks again once open.
 int open_cloexec(const std::string& path, int flags) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        int fl = fcntl(fd, F_GETFL);
+        if (fl != -1) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    }
     return fd;
 }
 
@@ -132,8 +138,10 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
         return;
     }
 
+    // Input reads by position from the start and needs an end: only a regular file has both.
+    // Anything else (a FIFO, a device, a folder) is refused as a folder always was.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (mode == FILE_INPUT && !S_ISREG(st.st_mode))) {
         close(fd);
         frame_raise(53);
         return;

@@ -58,6 +58,23 @@ void file_close(int32_t number) {
     file_release(number);
 }
 
+void file_sync(int32_t number) {
+    if (frame_error.error_number != 0) return;
+    int32_t i = file_slot_index(number);
+    if (i < 0) {
+        frame_raise(52);
+        return;
+    }
+    int fd = file_io[static_cast<size_t>(i)].fd;
+    if (fd < 0) return;  // the screen device
+    int r;
+    do {
+        r = fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    // A pipe or terminal has nothing to flush.
+    if (r != 0 && errno != EINVAL && errno != EROFS) frame_raise(file_errno_error(errno, 75));
+}
+
 void file_close_all() {
     for (size_t n = 1; n < file_numbers.size(); ++n)
         if (file_numbers[n] >= 0) file_release(static_cast<int32_t>(n));

@@ -50,13 +50,16 @@ void file_close_all();
 void file_print(int32_t number, StringValue* text, int32_t trailing_blank, int32_t next_zone,
                 int32_t line_end);
 double file_input_number(int32_t number, int32_t type);
+// "*" and "?" are the only wildcards.
 void file_kill(StringValue* name);
+// Flushes what was written to an open file to the disk (before a rename puts it in place).
+void file_sync(int32_t number);
 // Output to a "SCRN:" file goes to the screen through this (set by the start-up); `text` is
 // consumed when temporary. Unset: the bytes go to standard output.
 extern void (*file_screen_print)(StringValue* text, int32_t line_end);
 
-// Replaces `new_name` atomically by `old_name`.
-// Names are consumed when temporary.
+// Replaces `new_name` atomically by `old_name`; the folder of `new_name` is flushed to disk
+// after it. Names are consumed when temporary.
 void file_rename(StringValue* old_name, StringValue* new_name);
 
 // The slot of an open number, or nullptr.

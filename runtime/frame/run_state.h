@@ -15,7 +15,7 @@ struct RunState {
     std::atomic<int32_t> in_gl_scope{0};
     std::atomic<int32_t> auto_display{1};
     std::atomic<int32_t> frame_counter{0};
-    std::atomic<int32_t> housekeeping_running{0};
+    std::atomic<int32_t> housekeeping_running{0};  // the frame builder runs; 0 again at shutdown
 };
 
 extern RunState frame_run;

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <thread>
 
 #include "runtime/files/files.h"
@@ -14,6 +15,9 @@ FrameThreads frame_threads;
 namespace {
 
 void (*g_main_routine)() = nullptr;
+
+// The longest the shutdown waits for the program thread to reach a stop point.
+constexpr int32_t kShutdownLimitMs = 1500;
 
 // Tick counter: time of day in ticks of 1/18.2 s, low three bytes into low memory.
 void update_tick_counter() {
@@ -75,9 +79,21 @@ void frame_housekeeping_thread() {
                 frame_threads.sync_lock_keys();
             }
         }
+        // The builder runs no more, so a screen-mode change must not wait for it to stand still.
+        frame_run.housekeeping_running.store(0);
         frame_run.exit_now.store(1);
         frame_run.attention.store(1);
-        while (frame_run.threads_done.load() != 3) frame_sleep_ms(16);
+        for (int32_t waited = 0; frame_run.threads_done.load() != 3; waited += 16) {
+            if (waited >= kShutdownLimitMs) {
+                // The program thread missed every stop point: end without it. Its files are
+                // its own to close; the system closes them with the process.
+                std::fprintf(stderr, "kavaro: the program did not stop within %d ms; ending\n",
+                             kShutdownLimitMs);
+                frame_platform.close_all_files = nullptr;
+                frame_exit(0);
+            }
+            frame_sleep_ms(16);
+        }
         file_close_all();
         frame_exit(0);
     } catch (const FrameStopped&) {

@@ -223,8 +223,10 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
     if (mode_change) {
         if (frame_run.housekeeping_running.load()) {
             gfx_pause_word.store(1);
-            // A housekeeping thread that has ended can no longer answer.
-            while (gfx_pause_word.load() != 2 && frame_run.housekeeping_running.load())
+            // A housekeeping thread that has ended its cycle (shutdown) can no longer answer
+            // and builds no more frames.
+            while (gfx_pause_word.load() != 2 && frame_run.housekeeping_running.load() &&
+                   !frame_run.exit_now.load())
                 frame_sleep_ms(0);
             paused = true;
         }

@@ -26,6 +26,7 @@
 #include "runtime/text/random_timer.h"
 
 std::vector<AppDialog> app_dialogs;
+int32_t app_dialog_answer = 1;
 
 namespace {
 
@@ -58,7 +59,7 @@ void record_exit(int32_t status) {
 int32_t record_box(const char* caption, const char* text, int32_t, int32_t) {
     std::lock_guard<std::mutex> lock(g_mutex);
     app_dialogs.push_back({caption, text});
-    return 1;
+    return app_dialog_answer;
 }
 
 // Half a second into the day, for ever: every start draws the same warm-up count.
@@ -84,6 +85,7 @@ void app_prepare() {
     frame_clear_module();
     frame_error = ErrorState{};
     app_dialogs.clear();
+    app_dialog_answer = 1;
     g_done = 0;
     g_allowed = 1;
     g_release = false;
@@ -144,7 +146,7 @@ bool app_wait_exit(int ms) {
 
 int app_exit_status() { return g_exit_status.load(); }
 
-void app_finish() {
+void app_stop() {
     if (g_started) {
         {
             std::lock_guard<std::mutex> lock(g_mutex);
@@ -156,6 +158,10 @@ void app_finish() {
         frame_join_threads();
         g_started = false;
     }
+}
+
+void app_finish() {
+    app_stop();
     sim_frame_hook = nullptr;
     frame_threads.build_frame = nullptr;
     frame_platform = FramePlatform{};

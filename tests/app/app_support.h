@@ -28,11 +28,16 @@ bool app_program_stopped();
 bool app_wait_exit(int ms = 10000);
 // Exit status given to the process exit (−1 while running).
 int app_exit_status();
-// Ends the run (close request when still running), joins the threads, leaves and removes the
-// working folder, restores the platform hooks. Safe to call twice.
+// Ends the run (close request when still running) and joins the threads; the working folder
+// stays. Safe to call twice.
+void app_stop();
+// app_stop, then leaves and removes the working folder, restores the platform hooks. Safe to
+// call twice.
 void app_finish();
 
 extern std::vector<AppDialog> app_dialogs;
+// The answer every dialog gets: 1 Yes (the default, set again by app_prepare), 0 No.
+extern int32_t app_dialog_answer;
 // The working folder of the current test.
 std::string app_folder();
 

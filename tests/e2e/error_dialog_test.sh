@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
 
 short_file() {
-  for _ in $(seq 100); do printf ' 0 \r\n'; done >"$WORK/kavaro.dat"
+  for _ in $(seq 100); do printf ' 5 \r\n'; done >"$WORK/kavaro.dat"  # colours within their limits
 }
 
 wait_for_text() {  # wait_for_text TEXT: grabs until TEXT shows, up to 10 s

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "files_support.h"
+#include "runtime/frame/platform.h"
+#include "runtime/frame/run_state.h"
 
 namespace {
 
@@ -221,4 +223,17 @@ TEST_F(InputTest, ReadsBackAWholeSavedStateSizedFile) {
     }
     single();
     EXPECT_EQ(take_error(), 62u);
+}
+
+// A field that runs through a long file ends at a close or quit instead of reading on.
+TEST_F(InputTest, ShutdownEndsAReadThatRunsThroughALongFile) {
+    write_file("blanks", std::string(4 << 20, ' '));
+    file_open(text("blanks"), FILE_INPUT, 0, 0, 1, 0);
+    ASSERT_EQ(take_error(), 0u);
+    frame_platform.stop_leaves_thread = true;
+    frame_run.exit_now.store(1);
+    EXPECT_THROW(file_input_number(1, FILE_NUM_SINGLE), FrameStopped);
+    frame_run.exit_now.store(0);
+    frame_run.threads_done.store(0);
+    frame_platform.stop_leaves_thread = false;
 }

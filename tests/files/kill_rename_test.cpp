@@ -86,3 +86,38 @@ TEST_F(RenameTest, NamesAreConsumed) {
     EXPECT_EQ(sv_temp_count(), base);
     EXPECT_TRUE(exists("b"));
 }
+
+// Only "*" and "?" are wildcards: brackets and backslashes stand for themselves.
+TEST_F(KillTest, OnlyStarAndQuestionMarkAreWildcards) {
+    struct Case {
+        const char* pattern;
+        std::vector<const char*> gone, kept;
+    };
+    const Case cases[] = {
+        {"a[1].dat", {"a[1].dat"}, {"a1.dat", "a[2].dat"}},
+        {"a[12].dat", {}, {"a1.dat", "a2.dat"}},
+        {"b\\x.dat", {"b\\x.dat"}, {"bx.dat"}},
+        {"c?[*].dat", {"c1[x].dat", "c2[yy].dat"}, {"c1x.dat", "c[x].dat"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        for (auto* n : c.gone) write_file(n, "x");
+        for (auto* n : c.kept) write_file(n, "x");
+        file_kill(text(c.pattern));
+        EXPECT_EQ(take_error(), c.gone.empty() ? 53u : 0u);
+        for (auto* n : c.gone) EXPECT_FALSE(exists(n)) << n;
+        for (auto* n : c.kept) EXPECT_TRUE(exists(n)) << n;
+        for (auto* n : c.kept) std::remove(n);
+    }
+}
+
+TEST_F(RenameTest, SyncWritesAnOpenFileAndRefusesAFreeNumber) {
+    file_open(text("s.dat"), FILE_OUTPUT, 0, 0, 1, 0);
+    file_print(1, text("5"), 1, 0, 1);
+    file_sync(1);
+    EXPECT_EQ(take_error(), 0u);
+    file_close(1);
+    EXPECT_EQ(read_file("s.dat"), "5 \r\n");
+    file_sync(2);
+    EXPECT_EQ(take_error(), 52u);
+}

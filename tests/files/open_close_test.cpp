@@ -180,3 +180,30 @@ TEST_F(OpenTest, OutputRefusedByALockLeavesTheFileIntact) {
     EXPECT_EQ(file_slot(2), nullptr);
     EXPECT_EQ(read_file("a.txt"), "keep");
 }
+
+// Input takes only a regular file, which has an end; nothing else is read, and no open waits
+// for a partner at the other end of a FIFO.
+TEST_F(OpenTest, OpensNeverWaitAndInputTakesOnlyRegularFiles) {
+    ASSERT_EQ(mkfifo("fifo", 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", "zero"), 0);
+    write_file("plain", " 5 \r\n");
+    ASSERT_EQ(symlink("plain", "link"), 0);
+    struct Case {
+        const char* name;
+        int32_t mode;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"fifo", FILE_INPUT, 53},  {"zero", FILE_INPUT, 53},   {"/dev/null", FILE_INPUT, 53},
+        {"fifo", FILE_OUTPUT, 68}, {"fifo", FILE_APPEND, 68},  {"link", FILE_INPUT, 0},
+        {"plain", FILE_INPUT, 0},  {"/dev/null", FILE_OUTPUT, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
+        file_open(text(c.name), c.mode, 0, 0, 1, 0);
+        EXPECT_EQ(take_error(), c.error);
+        EXPECT_EQ(file_slot(1) != nullptr, c.error == 0);
+        if (c.error == 0 && c.mode == FILE_INPUT) EXPECT_EQ(file_input_number(1, FILE_NUM_SINGLE), 5);
+        file_close(1);
+    }
+}

@@ -1,6 +1,7 @@
 // Screen modes, pages, palettes and the image table.
 #include <atomic>
 #include <cstring>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -357,6 +358,28 @@ TEST_F(ScreenTest, ModeChangePausesTheFrameBuilderFlipsDoNot) {
     stop = true;
     builder.join();
     frame_run.housekeeping_running.store(0);
+}
+
+// A builder that no longer answers (the shutdown has stopped it) does not hold a mode change:
+// the shutdown clears the running flag, and sets exit_now.
+TEST_F(ScreenTest, ModeChangeEndsWhenTheShutdownStopsTheBuilder) {
+    for (int way = 0; way < 2; ++way) {
+        SCOPED_TRACE(way == 0 ? "running flag cleared" : "exit_now set");
+        frame_run.housekeeping_running.store(1);
+        std::thread shutdown([way] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            if (way == 0)
+                frame_run.housekeeping_running.store(0);
+            else
+                frame_run.exit_now.store(1);
+        });
+        gfx_screen(way == 0 ? 13 : 12, 0, 0, 0, 0, 1);
+        shutdown.join();
+        EXPECT_EQ(gfx_pause_word.load(), 0);
+        EXPECT_EQ(wp()->mode, way == 0 ? 13 : 12);
+        frame_run.housekeeping_running.store(0);
+        frame_run.exit_now.store(0);
+    }
 }
 
 // The builder copies only the shown page; the program draws the hidden one completely before

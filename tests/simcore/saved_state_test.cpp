@@ -164,7 +164,11 @@ TEST_F(SavedStateTest, TextLinesReadAsZero) {
     for (int i = 0; i < 17018; ++i) text += "abc\r\n";
     simcore_write_file("kavaro.dat", text);
     start_and_run();
-    EXPECT_TRUE(simcore_dialogs.empty());
+    // The colours and the number of species read as 0 lie below their cells' limits: brought
+    // to 1, with one notice for all of them.
+    ASSERT_EQ(simcore_dialogs.size(), 1u);
+    EXPECT_EQ(simcore_dialogs[0].caption, "Unhandled Error #5");
+    EXPECT_EQ(value(0), 1);
     EXPECT_EQ(value(kSimRowSpecies), 1);
     EXPECT_EQ(sim_max_particles, 0);
     EXPECT_EQ(simcore_read_file("kavaro.dat"), text);
@@ -177,7 +181,8 @@ TEST_F(SavedStateTest, NegativeSpeciesAndHugeCountsRun) {
                                      {17011, " 7 "}});
     simcore_write_file("kavaro.dat", bad);
     start_and_run();
-    EXPECT_TRUE(simcore_dialogs.empty());
+    ASSERT_EQ(simcore_dialogs.size(), 1u) << "the species number brought within its limits";
+    EXPECT_EQ(simcore_dialogs[0].caption, "Unhandled Error #5");
     EXPECT_EQ(value(kSimRowSpecies), 1);
     EXPECT_EQ(sim_particle_shape, 7);
     EXPECT_EQ(sim_max_particles, 1e30f);
@@ -193,8 +198,11 @@ TEST_F(SavedStateTest, NanLikeTextAndOverflow) {
                                      {17014, " inf "}});
     simcore_write_file("kavaro.dat", bad);
     start_and_run();
-    ASSERT_EQ(simcore_dialogs.size(), 1u);
+    // The overflow, then the colour cell read as 0 brought to 1.
+    ASSERT_EQ(simcore_dialogs.size(), 2u);
     EXPECT_EQ(simcore_dialogs[0].caption, "Unhandled Error #6");
+    EXPECT_EQ(simcore_dialogs[1].caption, "Unhandled Error #5");
+    EXPECT_EQ(value(0), 1);
     // The overflowing line keeps its start value; later lines still load.
     EXPECT_EQ(value(1), 0);
     EXPECT_EQ(value(2), 3);
