@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when they are missing.
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-  freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev xvfb xauth xdotool x11-apps imagemagick python3)
+  freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev xvfb xauth xdotool x11-apps imagemagick python3
+  libhwy-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

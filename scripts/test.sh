@@ -5,5 +5,5 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 cd "$root/build"
-ctest --output-on-failure -j"$(nproc)" -LE e2e
+ctest --output-on-failure -j"$(nproc)" -LE 'e2e|exhaustive'
 ctest --output-on-failure -L e2e
