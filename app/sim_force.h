@@ -20,11 +20,15 @@ int32_t sim_force_threads();
 // NaN result must not depend on the order in which the compiler takes the operands.
 template <typename T>
 inline T sim_force_add(T a, T b) {
-    return a != a ? a + a : b != b ? b + b : a + b;
+    const T s = a + b;
+    if (s == s) return s;
+    return a != a ? a + a : b != b ? b + b : s;
 }
 template <typename T>
 inline T sim_force_mul(T a, T b) {
-    return a != a ? a * a : b != b ? b * b : a * b;
+    const T p = a * b;
+    if (p == p) return p;
+    return a != a ? a * a : b != b ? b * b : p;
 }
 
 // Pair evaluations made by the last step (either version).

@@ -87,25 +87,37 @@ HWY_NOINLINE V RedoCosines(V arg, VF u, hn::Mask<DF> ok, double strength) {
     return hn::PromoteTo(D(), hn::Load(DF(), us));
 }
 
-// One of the three parts of a pair: the angle of (num, den) in its plane, turned half a
-// circle, its cosine times the strength.
+// The three parts of a pair: for each plane the angle of (num, den), turned half a circle, its
+// cosine times the strength. One check per stage for all three parts.
 template <SimForceTrial kTrial>
-HWY_INLINE V Part(V num, V den, V strength, double strength_scalar, const Constants& c) {
+HWY_INLINE void Parts(const V (&num)[3], const V (&den)[3], V strength, double strength_scalar,
+                      const Constants& c, V (&u)[3]) {
     const D d;
-    const V r = Single(hn::Div(hn::Add(num, c.tiny), hn::Add(den, c.tiny)));
-    V at = hn::Atan(d, r);
-    if constexpr (kTrial != SimForceTrial::kExact) at = hn::Mul(at, c.nudge);
-    hn::Mask<DF> ok;
-    VF af = Checked<kTrial>(hn::Div(at, c.deg), c, ok);
-    V a = hn::AllTrue(DF(), ok) ? hn::PromoteTo(d, af) : RedoAngles(r, af, ok, c.deg_scalar);
-    a = hn::IfThenElse(hn::Lt(den, c.zero), Single(hn::Add(a, c.c180)), a);
-    a = hn::IfThenElse(hn::Lt(a, c.zero), Single(hn::Add(a, c.c360)), a);
-    const V arg = Single(hn::Mul(c.deg, hn::Add(a, c.c180)));
-    V co = hn::Cos(d, arg);
-    if constexpr (kTrial != SimForceTrial::kExact) co = hn::Mul(co, c.nudge);
-    VF uf = Checked<kTrial>(hn::Mul(co, strength), c, ok);
-    return hn::AllTrue(DF(), ok) ? hn::PromoteTo(d, uf)
-                                 : RedoCosines(arg, uf, ok, strength_scalar);
+    V r[3], arg[3];
+    VF vf[3];
+    hn::Mask<DF> ok[3];
+    for (int k = 0; k < 3; ++k) {
+        r[k] = Single(hn::Div(hn::Add(num[k], c.tiny), hn::Add(den[k], c.tiny)));
+        V at = hn::Atan(d, r[k]);
+        if constexpr (kTrial != SimForceTrial::kExact) at = hn::Mul(at, c.nudge);
+        vf[k] = Checked<kTrial>(hn::Div(at, c.deg), c, ok[k]);
+    }
+    const bool angles_ok = hn::AllTrue(DF(), hn::And(hn::And(ok[0], ok[1]), ok[2]));
+    for (int k = 0; k < 3; ++k) {
+        V a = angles_ok || hn::AllTrue(DF(), ok[k]) ? hn::PromoteTo(d, vf[k])
+                                                    : RedoAngles(r[k], vf[k], ok[k], c.deg_scalar);
+        a = hn::IfThenElse(hn::Lt(den[k], c.zero), Single(hn::Add(a, c.c180)), a);
+        a = hn::IfThenElse(hn::Lt(a, c.zero), Single(hn::Add(a, c.c360)), a);
+        arg[k] = Single(hn::Mul(c.deg, hn::Add(a, c.c180)));
+        V co = hn::Cos(d, arg[k]);
+        if constexpr (kTrial != SimForceTrial::kExact) co = hn::Mul(co, c.nudge);
+        vf[k] = Checked<kTrial>(hn::Mul(co, strength), c, ok[k]);
+    }
+    const bool cosines_ok = hn::AllTrue(DF(), hn::And(hn::And(ok[0], ok[1]), ok[2]));
+    for (int k = 0; k < 3; ++k)
+        u[k] = cosines_ok || hn::AllTrue(DF(), ok[k])
+                   ? hn::PromoteTo(d, vf[k])
+                   : RedoCosines(arg[k], vf[k], ok[k], strength_scalar);
 }
 
 // Lanes whose distance is infinite or NaN: the whole pair again in scalar code, from the sums
@@ -163,9 +175,9 @@ HWY_INLINE float Forces(SimForceJob& j, int32_t from, int32_t to) {
         const int32_t s = j.species_of[i];
         const int32_t end = j.start[s] + j.count[s];
         if (i >= end) continue;  // spare slots
-        const V px = hn::PromoteTo(d, hn::LoadU(df, j.px + i));
-        const V py = hn::PromoteTo(d, hn::LoadU(df, j.py + i));
-        const V pz = hn::PromoteTo(d, hn::LoadU(df, j.pz + i));
+        const VF px = hn::LoadU(df, j.px + i);
+        const VF py = hn::LoadU(df, j.py + i);
+        const VF pz = hn::LoadU(df, j.pz + i);
         V fx = hn::Zero(d), fy = hn::Zero(d), fz = hn::Zero(d);
         for (int32_t k = 0; k < j.group_count[s]; ++k) {
             const double strength_scalar = j.groups[s][k].strength;
@@ -173,14 +185,16 @@ HWY_INLINE float Forces(SimForceJob& j, int32_t from, int32_t to) {
             const int32_t t = j.groups[s][k].object;
             const int32_t q0 = j.start[t], q1 = q0 + j.count[t];
             for (int32_t q = q0; q < q1; ++q) {
-                const V dx = Single(hn::Sub(px, hn::Set(d, static_cast<double>(j.px[q]))));
-                const V dy = Single(hn::Sub(py, hn::Set(d, static_cast<double>(j.py[q]))));
-                const V dz = Single(hn::Sub(pz, hn::Set(d, static_cast<double>(j.pz[q]))));
+                // Single minus single, as the scalar step does it.
+                const V dx = hn::PromoteTo(d, hn::Sub(px, hn::Set(df, j.px[q])));
+                const V dy = hn::PromoteTo(d, hn::Sub(py, hn::Set(df, j.py[q])));
+                const V dz = hn::PromoteTo(d, hn::Sub(pz, hn::Set(df, j.pz[q])));
                 const V dist = Single(hn::Sqrt(
                     hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), hn::Mul(dz, dz))));
-                const V ux = Part<kTrial>(dx, dz, strength, strength_scalar, c);
-                const V uy = Part<kTrial>(dy, dx, strength, strength_scalar, c);
-                const V uz = Part<kTrial>(dz, dy, strength, strength_scalar, c);
+                const V num[3] = {dx, dy, dz}, den[3] = {dz, dx, dy};
+                V u[3];
+                Parts<kTrial>(num, den, strength, strength_scalar, c, u);
+                const V ux = u[0], uy = u[1], uz = u[2];
                 V g = Single(hn::Div(c.c500, hn::Sqrt(dist)));
                 g = hn::IfThenElse(hn::Gt(g, c.c100), c.c100, g);
                 const V nx = Single(hn::Sub(fx, hn::Mul(ux, g)));
