@@ -85,7 +85,7 @@ protected:
     }
     void TearDown() override {
         sim_force_set_threads(0);
-        sim_force_set_isa(SimForceIsa::kAvx512);
+        sim_force_set_isa(sim_force_isa_at_start());
         sim_force_set_trial(SimForceTrial::kExact);
         simcore_teardown();
     }
