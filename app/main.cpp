@@ -1,4 +1,8 @@
+#include "app/sim_force.h"
 #include "app/sim_main.h"
 #include "runtime/frame/startup.h"
 
-int main(int argc, char** argv) { return frame_main(argc, argv, sim_main); }
+int main(int argc, char** argv) {
+    sim_force_isa_at_start();  // the force step's instruction set, chosen once before any thread
+    return frame_main(argc, argv, sim_main);
+}

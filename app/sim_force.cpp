@@ -1,16 +1,21 @@
 // The force step: rule texts read once per step, positions packed per species, pass 1 shared out
-// over a persistent pool of worker threads by subject particle. Every particle's force is summed
-// in the same order as in the straightforward step, so the results are the same to the bit.
+// over a persistent pool of worker threads by blocks of subject particles, on the scalar kernel
+// below or a vector kernel. Every particle's force is summed in the same order as in the
+// straightforward step, so the results are the same to the bit.
 #include "app/sim_force.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "app/sim_force_kernel.h"
 #include "app/sim_state.h"
 #include "runtime/text/number_text.h"
 #include "runtime/text/random_timer.h"
@@ -19,43 +24,18 @@ int64_t sim_force_pairs = 0;
 
 namespace {
 
-constexpr int32_t kSpecies = 10;  // species numbers a rule text can name
-constexpr int32_t kSlots = kSpecies * kSimParticleSlots;
-// Groups per species: the cell table writes at most 10, of at most 15 characters each.
-constexpr int32_t kMaxGroups = 64;
+constexpr int32_t kSpecies = kSimForceSpecies;
 constexpr int32_t kMaxThreads = 64;
-constexpr int32_t kMaxChunks = kSlots / 4 + 1;
 // Below this many pairs a step is not worth waking the workers for.
 constexpr int64_t kParallelPairs = 4096;
 // Pairs of one round of pass 1; the program thread takes its check-point between rounds, so a
 // pause or a close request waits for at most one round (about 0.1 s).
 constexpr int64_t kRoundPairs = 2000000;
+// The vector kernels are checked against the C library for the cosine arguments this angle unit
+// gives (2 … 10 radians); any other unit takes the scalar kernel.
+constexpr float kCheckedDeg = 0.017453292f;
 
-struct Group {
-    double strength;
-    int32_t object;  // species
-};
-
-// One step's packed input and output, shared with the workers. Written by the program thread
-// before the workers are started, read by them; each force slot is written by one worker.
-struct ForceJob {
-    float px[kSlots], py[kSlots], pz[kSlots];
-    float fx[kSlots], fy[kSlots], fz[kSlots];
-    int8_t species_of[kSlots];
-    int32_t start[kSpecies + 1];
-    int32_t count[kSpecies];
-    Group groups[kSpecies][kMaxGroups];
-    int32_t group_count[kSpecies];
-    int32_t subjects;
-    double deg;
-    double pull;
-    int32_t chunk_size;
-    int32_t chunks;
-    int32_t chunk_end;  // end of the current round
-    float chunk_max[kMaxChunks];
-    std::atomic<int32_t> next_chunk{0};
-};
-ForceJob g_job;
+SimForceJob g_job;
 
 struct ForcePool {
     std::mutex lock;
@@ -84,6 +64,10 @@ ForcePool& pool() {
 }
 
 int32_t g_threads_wanted = 0;
+int32_t g_isa_wanted = -1;  // none: the start-up choice
+SimForceTrial g_trial = SimForceTrial::kExact;
+// The kernel of the current step; written before the workers are started.
+SimForceKernel g_kernel = nullptr;
 
 // One of the three parts of a pair: the angle of (num, den) in its plane, turned half a circle,
 // its cosine times the strength. Roundings to single where the values are stored.
@@ -97,58 +81,72 @@ inline float part(float num, float den, double strength, double deg) {
     return static_cast<float>(std::cos(static_cast<double>(arg)) * strength);
 }
 
-// Forces of subject particles [from, to); returns their largest component (NaN ignored).
-float forces(ForceJob& j, int32_t from, int32_t to) {
+// One pair's contribution added to the force (fx, fy, fz) of the subject at (px, py, pz).
+inline void pair(float px, float py, float pz, float qx, float qy, float qz, double strength,
+                 double deg, float& fx, float& fy, float& fz) {
+    const float dx = px - qx;
+    const float dy = py - qy;
+    const float dz = pz - qz;
+    const double sx = static_cast<double>(dx) * dx, sy = static_cast<double>(dy) * dy,
+                 sz = static_cast<double>(dz) * dz;
+    const float d = static_cast<float>(std::sqrt(sim_force_add(sim_force_add(sx, sy), sz)));
+    const float ux = part(dx, dz, strength, deg);
+    const float uy = part(dy, dx, strength, deg);
+    const float uz = part(dz, dy, strength, deg);
+    float g = static_cast<float>(500 / std::sqrt(static_cast<double>(d)));
+    if (g > 100) g = 100;
+    fx = static_cast<float>(fx - sim_force_mul(static_cast<double>(ux), static_cast<double>(g)));
+    fy = static_cast<float>(fy - sim_force_mul(static_cast<double>(uy), static_cast<double>(g)));
+    fz = static_cast<float>(fz - sim_force_mul(static_cast<double>(uz), static_cast<double>(g)));
+}
+
+inline float finish(SimForceJob& j, int32_t i, float fx, float fy, float fz) {
+    if (j.pull != 0) {
+        fx = static_cast<float>(fx - static_cast<double>(j.px[i]) * j.pull * 2);
+        fy = static_cast<float>(fy - static_cast<double>(j.py[i]) * j.pull * 2);
+        fz = static_cast<float>(fz - static_cast<double>(j.pz[i]) * j.pull * 2);
+    }
+    j.fx[i] = fx;
+    j.fy[i] = fy;
+    j.fz[i] = fz;
+    // The maximum does not depend on the order in which the values are met.
+    float biggest = -1e15f;
+    if (std::fabs(fx) > biggest) biggest = std::fabs(fx);
+    if (std::fabs(fy) > biggest) biggest = std::fabs(fy);
+    if (std::fabs(fz) > biggest) biggest = std::fabs(fz);
+    return biggest;
+}
+
+// The scalar kernel: forces of the slots [from, to); returns their largest component (NaN
+// ignored).
+float forces(SimForceJob& j, int32_t from, int32_t to) {
     float biggest = -1e15f;
     const double deg = j.deg;
     for (int32_t i = from; i < to; ++i) {
         const int32_t s = j.species_of[i];
+        if (i >= j.start[s] + j.count[s]) continue;  // spare slot
         const float px = j.px[i], py = j.py[i], pz = j.pz[i];
         float fx = 0, fy = 0, fz = 0;
         for (int32_t k = 0; k < j.group_count[s]; ++k) {
             const double strength = j.groups[s][k].strength;
             const int32_t t = j.groups[s][k].object;
             const int32_t q0 = j.start[t], q1 = q0 + j.count[t];
-            for (int32_t q = q0; q < q1; ++q) {
-                const float dx = px - j.px[q];
-                const float dy = py - j.py[q];
-                const float dz = pz - j.pz[q];
-                const float d = static_cast<float>(
-                    std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
-                              static_cast<double>(dz) * dz));
-                const float ux = part(dx, dz, strength, deg);
-                const float uy = part(dy, dx, strength, deg);
-                const float uz = part(dz, dy, strength, deg);
-                float g = static_cast<float>(500 / std::sqrt(static_cast<double>(d)));
-                if (g > 100) g = 100;
-                fx = static_cast<float>(static_cast<double>(fx) - static_cast<double>(ux) * g);
-                fy = static_cast<float>(static_cast<double>(fy) - static_cast<double>(uy) * g);
-                fz = static_cast<float>(static_cast<double>(fz) - static_cast<double>(uz) * g);
-            }
+            for (int32_t q = q0; q < q1; ++q)
+                pair(px, py, pz, j.px[q], j.py[q], j.pz[q], strength, deg, fx, fy, fz);
         }
-        if (j.pull != 0) {
-            fx = static_cast<float>(fx - static_cast<double>(px) * j.pull * 2);
-            fy = static_cast<float>(fy - static_cast<double>(py) * j.pull * 2);
-            fz = static_cast<float>(fz - static_cast<double>(pz) * j.pull * 2);
-        }
-        j.fx[i] = fx;
-        j.fy[i] = fy;
-        j.fz[i] = fz;
-        // The maximum does not depend on the order in which the values are met.
-        if (std::fabs(fx) > biggest) biggest = std::fabs(fx);
-        if (std::fabs(fy) > biggest) biggest = std::fabs(fy);
-        if (std::fabs(fz) > biggest) biggest = std::fabs(fz);
+        const float m = finish(j, i, fx, fy, fz);
+        if (m > biggest) biggest = m;
     }
     return biggest;
 }
 
-void run_chunks(ForceJob& j) {
+void run_chunks(SimForceJob& j) {
     for (;;) {
         const int32_t c = j.next_chunk.fetch_add(1, std::memory_order_relaxed);
         if (c >= j.chunk_end) return;
         const int32_t from = c * j.chunk_size;
         const int32_t to = std::min(j.subjects, from + j.chunk_size);
-        j.chunk_max[c] = forces(j, from, to);
+        j.chunk_max[c] = g_kernel(j, from, to);
     }
 }
 
@@ -189,7 +187,7 @@ void ensure_workers(int32_t workers) {
 }
 
 // One round: chunks [from, to) on the program thread and the workers.
-void run_round(ForceJob& j, int32_t from, int32_t to, bool workers) {
+void run_round(SimForceJob& j, int32_t from, int32_t to, bool workers) {
     j.next_chunk.store(from, std::memory_order_relaxed);
     j.chunk_end = to;
     if (!workers) {
@@ -210,14 +208,17 @@ void run_round(ForceJob& j, int32_t from, int32_t to, bool workers) {
 
 // Pass 1 over all subjects, on as many threads as pay off, in rounds with a check-point
 // between them (the workers are idle there, so the check-point may stop or restart the run).
-void pass_one(ForceJob& j, int64_t pairs) {
+void pass_one(SimForceJob& j, int64_t pairs) {
     const int32_t threads = pairs >= kParallelPairs ? threads_in_use() : 1;
     // Chunks small enough that every round is shared out in many pieces (a worker that wakes
-    // late still finds work), at least four subjects each.
+    // late still finds work), whole blocks of slots each.
     const int64_t per_subject = std::max<int64_t>(1, pairs / std::max<int32_t>(1, j.subjects));
     const int64_t round_subjects = std::max<int64_t>(1, kRoundPairs / per_subject);
-    j.chunk_size = static_cast<int32_t>(std::clamp<int64_t>(
-        std::min<int64_t>(round_subjects, j.subjects) / (threads * 8), 4, std::max(4, j.subjects)));
+    const int64_t size = std::clamp<int64_t>(std::min<int64_t>(round_subjects, j.subjects) /
+                                                 (threads * 8),
+                                             1, std::max(1, j.subjects));
+    j.chunk_size =
+        static_cast<int32_t>((size + kSimForceBlock - 1) / kSimForceBlock * kSimForceBlock);
     j.chunks = (j.subjects + j.chunk_size - 1) / j.chunk_size;
     const bool workers = threads > 1 && j.chunks >= 2;
     if (workers) ensure_workers(threads - 1);
@@ -239,6 +240,75 @@ inline float& particle(float* base, int32_t s, int32_t p, int32_t c) {
 void sim_force_set_threads(int32_t threads) { g_threads_wanted = threads; }
 int32_t sim_force_threads() { return threads_in_use(); }
 
+float sim_force_angle(double r, double deg) { return static_cast<float>(std::atan(r) / deg); }
+
+float sim_force_cosine(double arg, double strength) {
+    return static_cast<float>(std::cos(arg) * strength);
+}
+
+void sim_force_pair(const float* p, const float* q, double strength, double deg, float* f) {
+    pair(p[0], p[1], p[2], q[0], q[1], q[2], strength, deg, f[0], f[1], f[2]);
+}
+
+float sim_force_finish(SimForceJob& job, int32_t slot, float fx, float fy, float fz) {
+    return finish(job, slot, fx, fy, fz);
+}
+
+namespace {
+const char* const kIsaNames[] = {"scalar", "avx2", "avx512"};
+}
+
+const char* sim_force_isa_name(SimForceIsa isa) { return kIsaNames[static_cast<int32_t>(isa)]; }
+
+SimForceIsa sim_force_isa_best() {
+    static const SimForceIsa best = [] {
+        __builtin_cpu_init();
+        const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                          __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                          __builtin_cpu_supports("f16c") && __builtin_cpu_supports("sse4.2") &&
+                          __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes");
+        const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512vl") &&
+                            __builtin_cpu_supports("avx512dq") &&
+                            __builtin_cpu_supports("avx512bw");
+        SimForceIsa isa = avx512 ? SimForceIsa::kAvx512
+                          : avx2 ? SimForceIsa::kAvx2
+                                 : SimForceIsa::kScalar;
+        // Only kernels that were built.
+        while (isa != SimForceIsa::kScalar &&
+               !sim_force_vector_kernel(static_cast<int32_t>(isa), SimForceTrial::kExact))
+            isa = static_cast<SimForceIsa>(static_cast<int32_t>(isa) - 1);
+        return isa;
+    }();
+    return best;
+}
+
+SimForceIsa sim_force_isa_from(const char* setting) {
+    const SimForceIsa best = sim_force_isa_best();
+    if (setting == nullptr || *setting == 0) return best;
+    for (int32_t i = 0; i < 3; ++i)
+        if (std::strcmp(setting, kIsaNames[i]) == 0)
+            return static_cast<SimForceIsa>(std::min(i, static_cast<int32_t>(best)));
+    std::fprintf(stderr, "KAVARO_ISA=%s: ismeretlen (scalar, avx2, avx512); marad: %s\n", setting,
+                 sim_force_isa_name(best));
+    return best;
+}
+
+SimForceIsa sim_force_isa_at_start() {
+    static const SimForceIsa isa = sim_force_isa_from(std::getenv("KAVARO_ISA"));
+    return isa;
+}
+
+SimForceIsa sim_force_isa() {
+    return g_isa_wanted < 0 ? sim_force_isa_at_start() : static_cast<SimForceIsa>(g_isa_wanted);
+}
+
+void sim_force_set_isa(SimForceIsa isa) {
+    g_isa_wanted = std::min(static_cast<int32_t>(isa), static_cast<int32_t>(sim_force_isa_best()));
+}
+
+void sim_force_set_trial(SimForceTrial trial) { g_trial = trial; }
+
 void sim_place_in_cube() {
     for (int32_t s = 0; s <= 39; ++s) {
         for (int32_t j = 0; j <= 239; ++j) {
@@ -251,7 +321,7 @@ void sim_place_in_cube() {
 }
 
 void sim_force_step() {
-    ForceJob& j = g_job;
+    SimForceJob& j = g_job;
     sim_force_max = -1e15f;
     FRAME_CP();
     const float n = sim_species_number();
@@ -272,6 +342,11 @@ void sim_force_step() {
             j.pz[slot] = particle(table, s, p, 2);
             j.species_of[slot] = static_cast<int8_t>(s);
         }
+        // Spare slots up to the next block, so that no block holds two species.
+        for (; slot % kSimForceBlock != 0; ++slot) {
+            j.px[slot] = j.py[slot] = j.pz[slot] = 0;
+            j.species_of[slot] = static_cast<int8_t>(s);
+        }
         FRAME_CP();
     }
     j.start[objects] = slot;
@@ -285,7 +360,7 @@ void sim_force_step() {
         const float len = static_cast<float>(rules->length);
         const float last = static_cast<float>(static_cast<double>(len) / 3 - 1);
         const int32_t groups = last >= 0 ? static_cast<int32_t>(std::floor(last)) + 1 : 0;
-        if (groups > kMaxGroups) {
+        if (groups > kSimForceMaxGroups) {
             // Not a text the cell table can produce; take the long way.
             sim_force_step_reference();
             return;
@@ -309,6 +384,11 @@ void sim_force_step() {
     j.deg = sim_deg;
     j.pull = sim_central_pull;
     sim_force_pairs = pairs;
+    g_kernel = forces;
+    const SimForceIsa isa = sim_force_isa();
+    if (isa != SimForceIsa::kScalar && sim_deg == kCheckedDeg)
+        if (SimForceKernel k = sim_force_vector_kernel(static_cast<int32_t>(isa), g_trial))
+            g_kernel = k;
 
     pass_one(j, pairs);
     for (int32_t c = 0; c < j.chunks; ++c)
@@ -330,10 +410,12 @@ void sim_force_step() {
             float cand[3];
             for (int32_t c = 0; c < 3; ++c)
                 cand[c] = f[c] == 0 ? *pos[c]
-                                    : static_cast<float>(*pos[c] + static_cast<double>(f[c]) * k);
+                                    : static_cast<float>(sim_force_add(
+                                          static_cast<double>(*pos[c]),
+                                          sim_force_mul(static_cast<double>(f[c]), static_cast<double>(k))));
             for (int32_t c = 0; c < 3; ++c) {
                 if (!(closed && (cand[c] < -50 || cand[c] > 50))) *pos[c] = cand[c];
-                mean[c] = mean[c] + *pos[c];
+                mean[c] = sim_force_add(mean[c], *pos[c]);
             }
             FRAME_CP();
         }

@@ -64,9 +64,9 @@ void sim_force_step_reference() {
                         float dy = py - sim_particles.get(ti, q, 1);
                         float dz = pz - sim_particles.get(ti, q, 2);
                         FRAME_CP();
-                        float d = static_cast<float>(std::sqrt(
-                            static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
-                            static_cast<double>(dz) * dz));
+                        float d = static_cast<float>(std::sqrt(sim_force_add(
+                            sim_force_add(static_cast<double>(dx) * dx, static_cast<double>(dy) * dy),
+                            static_cast<double>(dz) * dz)));
                         FRAME_CP();
                         float ux = part(dx, dz, strength);
                         FRAME_CP();
@@ -77,9 +77,9 @@ void sim_force_step_reference() {
                         float g = static_cast<float>(500 / std::sqrt(static_cast<double>(d)));
                         if (g > 100) g = 100;
                         FRAME_CP();
-                        fx = static_cast<float>(static_cast<double>(fx) - static_cast<double>(ux) * g);
-                        fy = static_cast<float>(static_cast<double>(fy) - static_cast<double>(uy) * g);
-                        fz = static_cast<float>(static_cast<double>(fz) - static_cast<double>(uz) * g);
+                        fx = static_cast<float>(fx - sim_force_mul(static_cast<double>(ux), static_cast<double>(g)));
+                        fy = static_cast<float>(fy - sim_force_mul(static_cast<double>(uy), static_cast<double>(g)));
+                        fz = static_cast<float>(fz - sim_force_mul(static_cast<double>(uz), static_cast<double>(g)));
                         FRAME_CP();
                     }
                 }
@@ -115,14 +115,16 @@ void sim_force_step_reference() {
                 const float pos = sim_particles.get(s, p, c);
                 const float f = sim_particles.get(s, p, c + 3);
                 cand[c] = f == 0 ? pos
-                                 : static_cast<float>(pos + static_cast<double>(f) * k);
+                                 : static_cast<float>(sim_force_add(
+                                       static_cast<double>(pos),
+                                       sim_force_mul(static_cast<double>(f), static_cast<double>(k))));
                 FRAME_CP();
             }
             for (int32_t c = 0; c < 3; ++c) {
                 if (!(sim_cube_closed != 0 && (cand[c] < -50 || cand[c] > 50)))
                     sim_particles.set(cand[c], s, p, c);
                 FRAME_CP();
-                mean[c] = mean[c] + sim_particles.get(s, p, c);
+                mean[c] = sim_force_add(mean[c], sim_particles.get(s, p, c));
                 FRAME_CP();
             }
         }

@@ -1,8 +1,9 @@
-// Whole frames per second of the simulation, headless, with 100 and 1000 particles and random
+// Whole frames per second of the simulation, headless, with 100, 1000 and 4000 particles and random
 // rules; and where a frame's time goes: force step, scene drawing, text layer. A third
 // benchmark shows the text layer's cost against the number of shown species (cells).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/sim_cells.h"
@@ -51,6 +52,9 @@ void set_up(int total, int species) {
     sim_normalise_counts();
 }
 
+// Three species, more when a species would hold more than its 801 slots.
+int species_for(int total) { return std::max(3, (total + 799) / 800); }
+
 using Clock = std::chrono::steady_clock;
 double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
@@ -58,7 +62,7 @@ double seconds(Clock::time_point a, Clock::time_point b) {
 
 void BM_Frame(benchmark::State& state) {
     const int total = static_cast<int>(state.range(0));
-    set_up(total, 3);
+    set_up(total, species_for(total));
     int64_t points = sim_projected_points;
     for (auto _ : state) sim_frame();
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
@@ -67,14 +71,15 @@ void BM_Frame(benchmark::State& state) {
     state.counters["points_per_frame"] =
         static_cast<double>(sim_projected_points - points) / static_cast<double>(state.iterations());
     state.counters["force_threads"] = sim_force_threads();
+    state.SetLabel(sim_force_isa_name(sim_force_isa()));
 }
-BENCHMARK(BM_Frame)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Frame)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 // The frame's steps in their order, each timed: text (editor, normalisation, menu, panel
 // mouse, header and panel rows), scene (page switch, boundary cube, particles), force step.
 void BM_FrameShares(benchmark::State& state) {
     const int total = static_cast<int>(state.range(0));
-    set_up(total, 3);
+    set_up(total, species_for(total));
     double text = 0, scene = 0, force = 0;
     int64_t points = sim_projected_points;
     for (auto _ : state) {
@@ -113,7 +118,7 @@ void BM_FrameShares(benchmark::State& state) {
     state.counters["scene_ms"] = scene * 1e3 / n;
     state.counters["force_ms"] = force * 1e3 / n;
 }
-BENCHMARK(BM_FrameShares)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameShares)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 // The text layer per frame against the number of shown species (and so of shown cells).
 void BM_TextLayer(benchmark::State& state) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
   freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev xvfb xauth xdotool x11-apps imagemagick python3
-  file dpkg-dev lintian desktop-file-utils appstream man-db libpng-dev)
+  file dpkg-dev lintian desktop-file-utils appstream man-db libpng-dev libhwy-dev)
 # Keyboard layouts for the end-to-end key test.
 packages+=(x11-xkb-utils)
 missing=()

@@ -5,6 +5,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 cd "$root/build"
-ctest --output-on-failure -j"$(nproc)" -LE e2e
+ctest --output-on-failure -j"$(nproc)" -LE 'e2e|exhaustive'
 # The package the first pass built is the one the end-to-end tests install.
 ctest --output-on-failure -L e2e -FS deb
