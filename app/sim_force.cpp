@@ -289,7 +289,7 @@ SimForceIsa sim_force_isa_from(const char* setting) {
     for (int32_t i = 0; i < 3; ++i)
         if (std::strcmp(setting, kIsaNames[i]) == 0)
             return static_cast<SimForceIsa>(std::min(i, static_cast<int32_t>(best)));
-    std::fprintf(stderr, "KAVARO_ISA=%s: ismeretlen (scalar, avx2, avx512); marad: %s\n", setting,
+    std::fprintf(stderr, "kavaro: KAVARO_ISA=%s is not one of scalar, avx2, avx512; using %s\n", setting,
                  sim_force_isa_name(best));
     return best;
 }
