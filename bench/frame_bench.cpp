@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "app/sim_cells.h"
+#include "bench/bench_swarm.h"
 #include "app/sim_editor.h"
 #include "app/sim_force.h"
 #include "app/sim_main.h"
@@ -24,33 +25,7 @@
 
 namespace {
 
-// A started simulation without the file: factory cells, `species` species, about `total`
-// particles, random rules, positions in the cube, the graphics screen up.
-void set_up(int total, int species) {
-    static bool up = false;
-    if (!up) {
-        up = true;
-        frame_init_runtime();
-        gfx_init_screen();
-        input_init();
-    }
-    frame_reset_runtime();
-    frame_clear_module();
-    sim_create_tables();
-    sim_init_tables();
-    sim_init_state();
-    sim_resetting = 1;
-    sim_build_cells();
-    sim_resetting = 0;
-    sim_set_cell(kSimRowSpecies, kSimColValue, static_cast<float>(species));
-    sim_build_cells();
-    sim_max_particles = static_cast<float>(total);
-    sim_displacement = 50;
-    sim_draw_frame();
-    sim_place_in_cube();
-    sim_random_rules(3, 1);
-    sim_normalise_counts();
-}
+
 
 // Three species, more when a species would hold more than its 801 slots.
 int species_for(int total) { return std::max(3, (total + 799) / 800); }
@@ -62,7 +37,7 @@ double seconds(Clock::time_point a, Clock::time_point b) {
 
 void BM_Frame(benchmark::State& state) {
     const int total = static_cast<int>(state.range(0));
-    set_up(total, species_for(total));
+    bench_start_swarm(total, species_for(total));
     int64_t points = sim_projected_points;
     for (auto _ : state) sim_frame();
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
@@ -79,7 +54,7 @@ BENCHMARK(BM_Frame)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecon
 // mouse, header and panel rows), scene (page switch, boundary cube, particles), force step.
 void BM_FrameShares(benchmark::State& state) {
     const int total = static_cast<int>(state.range(0));
-    set_up(total, species_for(total));
+    bench_start_swarm(total, species_for(total));
     double text = 0, scene = 0, force = 0;
     int64_t points = sim_projected_points;
     for (auto _ : state) {
@@ -123,7 +98,7 @@ BENCHMARK(BM_FrameShares)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMill
 // The text layer per frame against the number of shown species (and so of shown cells).
 void BM_TextLayer(benchmark::State& state) {
     const int species = static_cast<int>(state.range(0));
-    set_up(100, species);
+    bench_start_swarm(100, species);
     for (auto _ : state) {
         sim_draw_editor();
         sim_normalise_counts();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/sim_cells.h"
+#include "bench/bench_swarm.h"
 #include "app/sim_force.h"
 #include "app/sim_main.h"
 #include "app/sim_menu.h"
@@ -29,29 +30,7 @@
 namespace {
 
 void set_up(int total) {
-    static bool up = false;
-    if (!up) {
-        up = true;
-        frame_init_runtime();
-        gfx_init_screen();
-        input_init();
-    }
-    frame_reset_runtime();
-    frame_clear_module();
-    sim_create_tables();
-    sim_init_tables();
-    sim_init_state();
-    sim_resetting = 1;
-    sim_build_cells();
-    sim_resetting = 0;
-    sim_set_cell(kSimRowSpecies, kSimColValue, 3);
-    sim_build_cells();
-    sim_max_particles = static_cast<float>(total);
-    sim_displacement = 50;
-    sim_draw_frame();
-    sim_place_in_cube();
-    sim_random_rules(3, 1);
-    sim_normalise_counts();
+    bench_start_swarm(total, 3);
     disp_reset_frames();
 }
 
