@@ -25,8 +25,6 @@
 
 namespace {
 
-
-
 // Three species, more when a species would hold more than its 801 slots.
 int species_for(int total) { return std::max(3, (total + 799) / 800); }
 
