@@ -203,7 +203,9 @@ TEST_F(OpenTest, OpensNeverWaitAndInputTakesOnlyRegularFiles) {
         file_open(text(c.name), c.mode, 0, 0, 1, 0);
         EXPECT_EQ(take_error(), c.error);
         EXPECT_EQ(file_slot(1) != nullptr, c.error == 0);
-        if (c.error == 0 && c.mode == FILE_INPUT) EXPECT_EQ(file_input_number(1, FILE_NUM_SINGLE), 5);
+        if (c.error == 0 && c.mode == FILE_INPUT) {
+            EXPECT_EQ(file_input_number(1, FILE_NUM_SINGLE), 5);
+        }
         file_close(1);
     }
 }
