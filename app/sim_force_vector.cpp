@@ -63,27 +63,16 @@ HWY_INLINE VF Checked(V x, const Constants& c, hn::Mask<DF>& ok) {
     }
 }
 
-// Lanes the margin test refused take the C library's value.
-HWY_NOINLINE V RedoAngles(V r, VF a, hn::Mask<DF> ok, double deg) {
-    alignas(64) double rs[kMaxLanes];
-    alignas(64) float as[kMaxLanes];
-    alignas(64) uint8_t bits[8];
-    hn::Store(r, D(), rs);
-    hn::Store(a, DF(), as);
-    hn::StoreMaskBits(DF(), ok, bits);
-    for (size_t l = 0; l < hn::Lanes(D()); ++l)
-        if (!((bits[0] >> l) & 1)) as[l] = sim_force_angle(rs[l], deg);
-    return hn::PromoteTo(D(), hn::Load(DF(), as));
-}
-HWY_NOINLINE V RedoCosines(V arg, VF u, hn::Mask<DF> ok, double strength) {
-    alignas(64) double args[kMaxLanes];
+// Lanes the margin test refused take the C library's value: `scalar(x, param)` of the lane.
+HWY_NOINLINE V Redo(V x, VF u, hn::Mask<DF> ok, double param, float (*scalar)(double, double)) {
+    alignas(64) double xs[kMaxLanes];
     alignas(64) float us[kMaxLanes];
     alignas(64) uint8_t bits[8];
-    hn::Store(arg, D(), args);
+    hn::Store(x, D(), xs);
     hn::Store(u, DF(), us);
     hn::StoreMaskBits(DF(), ok, bits);
     for (size_t l = 0; l < hn::Lanes(D()); ++l)
-        if (!((bits[0] >> l) & 1)) us[l] = sim_force_cosine(args[l], strength);
+        if (!((bits[0] >> l) & 1)) us[l] = scalar(xs[l], param);
     return hn::PromoteTo(D(), hn::Load(DF(), us));
 }
 
@@ -105,7 +94,7 @@ HWY_INLINE void Parts(const V (&num)[3], const V (&den)[3], V strength, double s
     const bool angles_ok = hn::AllTrue(DF(), hn::And(hn::And(ok[0], ok[1]), ok[2]));
     for (int k = 0; k < 3; ++k) {
         V a = angles_ok || hn::AllTrue(DF(), ok[k]) ? hn::PromoteTo(d, vf[k])
-                                                    : RedoAngles(r[k], vf[k], ok[k], c.deg_scalar);
+                                                    : Redo(r[k], vf[k], ok[k], c.deg_scalar, sim_force_angle);
         a = hn::IfThenElse(hn::Lt(den[k], c.zero), Single(hn::Add(a, c.c180)), a);
         a = hn::IfThenElse(hn::Lt(a, c.zero), Single(hn::Add(a, c.c360)), a);
         arg[k] = Single(hn::Mul(c.deg, hn::Add(a, c.c180)));
@@ -117,7 +106,7 @@ HWY_INLINE void Parts(const V (&num)[3], const V (&den)[3], V strength, double s
     for (int k = 0; k < 3; ++k)
         u[k] = cosines_ok || hn::AllTrue(DF(), ok[k])
                    ? hn::PromoteTo(d, vf[k])
-                   : RedoCosines(arg[k], vf[k], ok[k], strength_scalar);
+                   : Redo(arg[k], vf[k], ok[k], strength_scalar, sim_force_cosine);
 }
 
 // Lanes whose distance is infinite or NaN: the whole pair again in scalar code, from the sums

@@ -102,6 +102,18 @@ bool write_all(int fd, const std::vector<uint8_t>& bytes) {
     return true;
 }
 
+// The whole picture, then the close; on failure errno says why (the first failure's reason).
+bool write_and_close(int fd, const std::vector<uint8_t>& bytes) {
+    bool ok = write_all(fd, bytes);
+    int saved = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    errno = saved;
+    return ok;
+}
+
 bool encode(const Picture& p) {
     if (disp_png_encode(p.indices, p.width, p.height, p.palette, p.palette_n, g_rec.png)) return true;
     errno = ENOMEM;
@@ -120,13 +132,8 @@ bool write_numbered(const Picture& p, std::string& name) {
         ++g_rec.next_number;
     }
     if (fd < 0) return false;
-    bool ok = write_all(fd, g_rec.png);
-    int saved = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
+    if (!write_and_close(fd, g_rec.png)) {
+        int saved = errno;
         unlink(name.c_str());
         errno = saved;
         return false;
@@ -141,12 +148,9 @@ bool write_snapshot(const Picture& p) {
     std::string temp = g_rec.settings.snapshot + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) return false;
-    bool ok = fchmod(fd, 0644) == 0 && write_all(fd, g_rec.png);
+    // A close that succeeds leaves errno as the failed fchmod set it.
+    bool ok = fchmod(fd, 0644) == 0 ? write_and_close(fd, g_rec.png) : (close(fd), false);
     int saved = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
     if (ok && rename(temp.c_str(), g_rec.settings.snapshot.c_str()) != 0) {
         ok = false;
         saved = errno;
