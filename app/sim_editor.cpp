@@ -4,9 +4,9 @@
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
-#include "runtime/display/input.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/number_text.h"
 
 namespace {

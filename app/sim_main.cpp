@@ -10,8 +10,8 @@
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
-#include "runtime/display/input.h"
 #include "runtime/frame/restart.h"
+#include "runtime/input/input.h"
 #include "runtime/text/random_timer.h"
 
 void (*sim_frame_hook)() = nullptr;

@@ -5,9 +5,9 @@
 #include "app/sim_force.h"
 #include "app/sim_print.h"
 #include "app/sim_state.h"
-#include "runtime/display/input.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/format_using.h"
 #include "runtime/text/number_text.h"
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/frame/array.h"
-#include "runtime/frame/error.h"
+#include "runtime/core/array.h"
+#include "runtime/core/error.h"
 #include "runtime/text/string_value.h"
 
 // Tables (bounds in subscript order).

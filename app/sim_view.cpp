@@ -4,9 +4,9 @@
 
 #include "app/sim_panel.h"
 #include "app/sim_state.h"
-#include "runtime/display/input.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 
 int64_t sim_projected_points = 0;
 

@@ -6,10 +6,10 @@
 #include "app/sim_menu.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
-#include "runtime/display/input.h"
 #include "runtime/frame/restart.h"
 #include "runtime/frame/startup.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 
 // Factory cells, `species` species, about `total` particles, random rules, positions in the
 // cube, the graphics screen up.

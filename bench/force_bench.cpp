@@ -12,7 +12,7 @@
 #include "app/sim_cells.h"
 #include "app/sim_force.h"
 #include "app/sim_state.h"
-#include "runtime/frame/arena.h"
+#include "runtime/core/arena.h"
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_value.h"
 

@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "app/sim_cells.h"
-#include "bench/bench_swarm.h"
+#include "bench_swarm.h"
 #include "app/sim_editor.h"
 #include "app/sim_force.h"
 #include "app/sim_main.h"
@@ -15,12 +15,12 @@
 #include "app/sim_panel.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
-#include "runtime/display/input.h"
 #include "runtime/frame/restart.h"
 #include "runtime/frame/startup.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/random_timer.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/gfx/image.h"
 #include "runtime/text/string_value.h"
 

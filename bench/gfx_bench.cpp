@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"

@@ -13,19 +13,19 @@
 #include <vector>
 
 #include "app/sim_cells.h"
-#include "bench/bench_swarm.h"
+#include "bench_swarm.h"
 #include "app/sim_force.h"
 #include "app/sim_main.h"
 #include "app/sim_menu.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
+#include "runtime/core/platform.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/display/record.h"
-#include "runtime/frame/platform.h"
 #include "runtime/frame/restart.h"
 #include "runtime/frame/startup.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
+#include "runtime/record/record.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ struct Beside {
         presenter = std::thread([this] {
             while (!stop.load()) {
                 PresentDecision d = disp_present_choose();
-                if (d.slot >= 0) disp_record_presented(disp_slots[d.slot], d.draw && d.upload);
+                if (d.slot >= 0) record_presented(disp_slots[d.slot], d.draw && d.upload);
                 if (d.draw && d.upload) shown.fetch_add(1);
                 frame_sleep_ms(16);
             }
@@ -72,7 +72,7 @@ void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
         g_dir = mkdtemp(t);
         RecordSettings s;
         s.dir = g_dir;
-        disp_record_start(s, stderr);
+        record_start(s, stderr);
     }
     Beside beside;
     beside.start();
@@ -84,12 +84,12 @@ void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
     state.counters["presented_fps"] = static_cast<double>(beside.shown.load()) / secs;
     if (record) {
         FILE* quiet = std::fopen("/dev/null", "w");
-        disp_record_finish(5000, quiet);
+        record_finish(5000, quiet);
         std::fclose(quiet);
-        RecordCounts c = disp_record_counts();
+        RecordCounts c = record_counts();
         state.counters["written"] = static_cast<double>(c.written);
         state.counters["dropped"] = static_cast<double>(c.dropped);
-        disp_record_reset();
+        record_reset();
         std::system(("rm -rf " + g_dir).c_str());
     }
     state.counters["force_threads"] = sim_force_threads();
@@ -111,7 +111,7 @@ void BM_PresenterHandsOverAFrame(benchmark::State& state) {
     g_dir = mkdtemp(t);
     RecordSettings s;
     s.dir = g_dir;
-    disp_record_start(s, stderr);
+    record_start(s, stderr);
     static FrameSlot slot;
     static uint8_t indices[640 * 480];
     for (size_t i = 0; i < sizeof indices; ++i) indices[i] = static_cast<uint8_t>(i / 640 % 16);
@@ -122,17 +122,17 @@ void BM_PresenterHandsOverAFrame(benchmark::State& state) {
     slot.graphics_flips = 3;
     int64_t handed = 0;
     for (auto _ : state) {
-        disp_record_presented(slot, true);
+        record_presented(slot, true);
         ++handed;
         state.PauseTiming();
-        while (disp_record_counts().written < handed) frame_sleep_ms(1);
+        while (record_counts().written < handed) frame_sleep_ms(1);
         state.ResumeTiming();
     }
     FILE* quiet = std::fopen("/dev/null", "w");
-    disp_record_finish(5000, quiet);
+    record_finish(5000, quiet);
     std::fclose(quiet);
-    state.counters["dropped"] = static_cast<double>(disp_record_counts().dropped);
-    disp_record_reset();
+    state.counters["dropped"] = static_cast<double>(record_counts().dropped);
+    record_reset();
     std::system(("rm -rf " + g_dir).c_str());
 }
 BENCHMARK(BM_PresenterHandsOverAFrame)->Unit(benchmark::kMicrosecond)->Iterations(200);
@@ -144,7 +144,7 @@ void BM_WriterEncodesAFrame(benchmark::State& state) {
     const ImageSurface* page = gfx_images.display_page;
     std::vector<uint8_t> png;
     for (auto _ : state)
-        disp_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
+        record_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
     state.counters["png_bytes"] = static_cast<double>(png.size());
     state.counters["frames_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

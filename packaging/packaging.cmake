@@ -13,7 +13,7 @@ set(KAVARO_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 12:00:00 +0000")
 # An installed program recognises itself by this file, found relative to its own folder.
 set(KAVARO_MARKER_DIR "${CMAKE_INSTALL_DATADIR}/kavaro")
 file(RELATIVE_PATH kavaro_bin_to_data "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}")
-target_compile_definitions(rt_host PRIVATE KAVARO_INSTALL_MARKER="${kavaro_bin_to_data}/kavaro/installed")
+target_compile_definitions(rt_frame PRIVATE KAVARO_INSTALL_MARKER="${kavaro_bin_to_data}/kavaro/installed")
 
 if(NOT KAVARO_GUI)
   return()

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/core/platform.h"
 #include "runtime/display/display.h"
-#include "runtime/frame/platform.h"
 #include "runtime/gfx/text_output.h"
 
 namespace {
@@ -66,7 +66,7 @@ void fill(uint32_t* px, int32_t stride, int32_t x, int32_t y, int32_t w, int32_t
         for (int32_t i = x; i < x + w; ++i) px[static_cast<size_t>(j) * stride + i] = c;
 }
 
-void frame_rect(uint32_t* px, int32_t stride, int32_t x, int32_t y, int32_t w, int32_t h,
+void outline_rect(uint32_t* px, int32_t stride, int32_t x, int32_t y, int32_t w, int32_t h,
                 uint32_t c) {
     fill(px, stride, x, y, w, 1, c);
     fill(px, stride, x, y + h - 1, w, 1, c);
@@ -121,13 +121,13 @@ void disp_dialog_render(const DialogLayout& l, const char* caption, const char* 
     const char* labels[2] = {kind == FRAME_BOX_YES_NO ? "Yes" : "OK", "No"};
     for (int32_t i = 0; i < l.buttons; ++i) {
         fill(px, w, l.button_x[i], l.button_y, l.button_w, l.button_h, kButtonBg);
-        frame_rect(px, w, l.button_x[i], l.button_y, l.button_w, l.button_h, kBorder);
+        outline_rect(px, w, l.button_x[i], l.button_y, l.button_w, l.button_h, kBorder);
         std::string label = labels[i];
         int32_t tx = l.button_x[i] + (l.button_w - static_cast<int32_t>(label.size()) * 8) / 2;
         text_at(px, w, tx, l.button_y + (l.button_h - 16) / 2, label, kBodyFg,
                 l.button_x[i] + l.button_w);
     }
-    frame_rect(px, w, 0, 0, w, l.height, kBorder);
+    outline_rect(px, w, 0, 0, w, l.height, kBorder);
 }
 
 int32_t disp_dialog_hit(const DialogLayout& l, int32_t x, int32_t y) {

@@ -1,4 +1,4 @@
-// Window and presentation: frame slots, the frame builder, the presenter, the message box.
+// display: the window, frame slots, the frame builder, the presenter and the dialog.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -102,11 +102,23 @@ ScreenModeState disp_screen_state();
 // Applies a pending request as the presenter does (tests; the presenter calls the GL side).
 void disp_set_screen_state(const ScreenModeState& s);
 
+// ---- Services of the layers above, registered by the start-up ----
+struct DispHooks {
+    // Main thread, every redraw tick while the window exists: the key source's events.
+    void (*redraw_tick)() = nullptr;
+    // Main thread: `slot` is on the screen now; `uploaded` when it has just replaced the picture.
+    void (*frame_shown)(const FrameSlot& slot, bool uploaded) = nullptr;
+    // Housekeeping thread: keep the page's palette indices with every frame (a recording).
+    bool (*keep_indices)() = nullptr;
+};
+extern DispHooks disp_hooks;
+
 // ---- Window (main thread) ----
 void disp_present();
 void disp_redraw_timer(int value);
 void disp_reshape(int width, int height);
-// Registers every FreeGLUT callback and the first redraw timer; call after the window exists.
+// Registers the window's FreeGLUT callbacks and the first redraw timer; call after the window
+// exists (the keys and the mouse register their own).
 void disp_register_callbacks();
 // The window exists (called on the main thread right after glutCreateWindow).
 void disp_window_created();

@@ -5,10 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/record.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
 
@@ -173,7 +172,7 @@ uint64_t confirmation(uint64_t order, uint32_t flips) {
 // The recorder writes the page's own indices and palette, not the converted colours.
 void keep_indices(FrameSlot& slot, const PageCopy& c) {
     slot.palette_n = 0;
-    if (c.kind != KIND_PALETTED || !disp_record_wants_indices()) return;
+    if (c.kind != KIND_PALETTED || !disp_hooks.keep_indices || !disp_hooks.keep_indices()) return;
     int64_t need = static_cast<int64_t>(c.bytes.size());
     if (slot.index_capacity < need) {
         std::free(slot.indices);

@@ -5,13 +5,12 @@
 #include <atomic>
 #include <thread>
 
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/display/record.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
 
 double disp_redraw_rate = 60.0;
+DispHooks disp_hooks;
 
 namespace {
 
@@ -204,7 +203,7 @@ void disp_present() {
     if (g_pr.presenting || disp_window_closed()) return;
     g_pr.presenting = true;
     PresentDecision d = disp_present_choose();
-    if (d.slot >= 0) disp_record_presented(disp_slots[d.slot], d.draw && d.upload);
+    if (d.slot >= 0 && disp_hooks.frame_shown) disp_hooks.frame_shown(disp_slots[d.slot], d.draw && d.upload);
     if (!d.draw) {
         g_pr.presenting = false;
         return;
@@ -292,7 +291,7 @@ void disp_present() {
 void disp_redraw_timer(int) {
     if (!disp_window_closed()) {
         glutPostRedisplay();
-        input_x11_keys_pump();
+        if (disp_hooks.redraw_tick) disp_hooks.redraw_tick();
     }
     int32_t interval = disp_redraw_rate > 0 ? static_cast<int32_t>(1000.0 / disp_redraw_rate) : 16;
     frame_sleep_ms(4);
@@ -315,18 +314,6 @@ void disp_register_callbacks() {
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     glutDisplayFunc(disp_present);
     glutTimerFunc(8, disp_redraw_timer, 0);
-    // Keys come from the X server as they are; FreeGLUT's own key callbacks only stand in when
-    // that cannot be had, so that each key arrives once.
-    if (!input_x11_keys_open()) {
-        glutKeyboardFunc(input_glut_keyboard);
-        glutKeyboardUpFunc(input_glut_keyboard_up);
-        glutSpecialFunc(input_glut_special);
-        glutSpecialUpFunc(input_glut_special_up);
-    }
-    glutMouseFunc(input_glut_mouse);
-    glutMotionFunc(input_glut_motion);
-    glutPassiveMotionFunc(input_glut_motion);
-    glutMouseWheelFunc(input_glut_wheel);
     glutReshapeFunc(disp_reshape);
     glutCloseFunc(close_window);
 }

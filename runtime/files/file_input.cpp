@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/files/file_table.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
 
 namespace {
 

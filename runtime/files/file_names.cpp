@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/error.h"
 #include "runtime/files/file_table.h"
-#include "runtime/frame/error.h"
 
 namespace {
 

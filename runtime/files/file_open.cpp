@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "runtime/core/error.h"
 #include "runtime/files/file_table.h"
-#include "runtime/frame/error.h"
 
 namespace {
 

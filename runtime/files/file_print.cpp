@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/core/error.h"
 #include "runtime/files/file_table.h"
-#include "runtime/frame/error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 
 std::vector<int32_t> file_numbers;
 std::vector<FileSlot> file_slots;

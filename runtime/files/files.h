@@ -1,4 +1,4 @@
-// Numbered files.
+// files: numbered files.
 #pragma once
 #include <cstdint>
 

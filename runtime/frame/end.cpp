@@ -1,11 +1,11 @@
-#include "runtime/display/input.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/string_value.h"
 
 namespace {

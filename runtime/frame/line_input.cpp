@@ -2,11 +2,11 @@
 // write page, Backspace removes the last one, Enter ends the line.
 #include "runtime/frame/line_input.h"
 
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 
 StringValue* frame_line_input() {
     StringValue* line = sv_new(0, 0);

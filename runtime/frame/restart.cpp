@@ -1,9 +1,9 @@
 #include "runtime/frame/restart.h"
 
+#include "runtime/core/array.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/array.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
 #include "runtime/gfx/image.h"
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_array.h"

@@ -13,19 +13,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/arena.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/display/record.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/arena.h"
-#include "runtime/frame/error.h"
 #include "runtime/frame/line_input.h"
 #include "runtime/frame/options.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/frame/threads.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
+#include "runtime/record/record.h"
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_value.h"
 
@@ -66,7 +66,7 @@ std::string from_start_dir(const std::string& path) {
 }
 
 // The recording gets its queued frames written before the process ends.
-void finish_recording() { disp_record_finish(1500, stderr); }
+void finish_recording() { record_finish(1500, stderr); }
 
 void start_recording() {
     RecordSettings s;
@@ -74,7 +74,7 @@ void start_recording() {
     s.limit = frame_options.record_limit;
     s.snapshot = from_start_dir(frame_options.snapshot_file);
     s.snapshot_after = frame_options.snapshot_after;
-    if (disp_record_start(s, stderr)) frame_platform.before_exit = finish_recording;
+    if (record_start(s, stderr)) frame_platform.before_exit = finish_recording;
 }
 
 bool mkdir_p(const std::string& path) {
@@ -240,6 +240,10 @@ void frame_init_runtime() {
     input_reset_ring();
     sv_init();
     frame_platform.close_all_files = file_close_all;
+    // The window calls up to the keys and the recorder only through these.
+    disp_hooks.redraw_tick = input_x11_keys_pump;
+    disp_hooks.frame_shown = record_presented;
+    disp_hooks.keep_indices = record_wants_indices;
 }
 
 int frame_main(int argc, char** argv, void (*main_routine)()) {
@@ -309,6 +313,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
         frame_fbo_available = true;
 
     disp_register_callbacks();
+    input_register_callbacks();
     glutMainLoop();
     // The loop returns once the window is gone; the housekeeping shutdown ends the process.
     for (;;) frame_sleep_ms(16);

@@ -1,3 +1,4 @@
+// frame, the top of the runtime: start-up, threads, options, end, restart; it wires the rest.
 // Process start-up, the service threads and the ways a run ends.
 #pragma once
 #include <cstdio>

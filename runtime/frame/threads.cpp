@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <thread>
 
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
 #include "runtime/gfx/image.h"

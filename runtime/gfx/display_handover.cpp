@@ -4,7 +4,7 @@
 // program thread stores the new pointer before it looks at busy. With sequentially consistent
 // order, either the builder sees the new pointer or the program thread sees busy and waits for
 // the release, which also orders the builder's reads before the program's later writes.
-#include "runtime/frame/platform.h"
+#include "runtime/core/platform.h"
 #include "runtime/gfx/image.h"
 
 DisplayHandover gfx_display;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/text_output.h"
 
 ImageTable gfx_images;

@@ -1,3 +1,4 @@
+// gfx: images, screen modes and palettes (here), fonts, text output and drawing.
 // Images, screen pages, screen modes and palettes.
 //
 // Threads: every ImageSurface, the image table and the page table belong to the program thread.

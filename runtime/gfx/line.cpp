@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/pixel.h"
 

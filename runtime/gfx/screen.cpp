@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/fonts.h"
 #include "runtime/gfx/image.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/format_layout.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/number_text.h"
 
 namespace {

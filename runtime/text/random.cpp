@@ -1,7 +1,7 @@
 // The 24-bit linear congruential generator and its seeding.
 #include <cstring>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/random_timer.h"
 
 uint32_t rnd_state = kRndInitialState;

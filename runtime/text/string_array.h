@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/frame/array.h"
+#include "runtime/core/array.h"
 #include "runtime/text/string_value.h"
 
 // Every element a permanent empty string, made last element first. A restart keeps the

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/string_value.h"
 
 struct SvEngine {

@@ -1,3 +1,4 @@
+// text: string values (here), number text, formatting, random numbers and the timer.
 // String values, the temporary list and the string heap.
 #pragma once
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <thread>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/random_timer.h"
 
 TimerBase timer_base;

@@ -13,16 +13,16 @@
 
 #include "app/sim_main.h"
 #include "app/sim_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
 #include "runtime/frame/restart.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/random_timer.h"
 
 std::vector<AppDialog> app_dialogs;

@@ -1,6 +1,6 @@
 // Hostile input: parameters stepped far out of range, clicks and drags everywhere.
 #include "fixture.h"
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

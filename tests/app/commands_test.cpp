@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "fixture.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
 
 namespace {

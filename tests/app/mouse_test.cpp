@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "fixture.h"
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "app/sim_state.h"
 #include "app/sim_view.h"
 #include "app_support.h"
-#include "runtime/display/input.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 #include "runtime/text/random_timer.h"
 
 namespace {

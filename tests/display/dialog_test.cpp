@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/core/platform.h"
 #include "runtime/display/display.h"
-#include "runtime/frame/platform.h"
 #include "runtime/gfx/image.h"
 
 namespace {

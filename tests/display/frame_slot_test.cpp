@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "display_support.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/gfx/image.h"
 
 namespace {

@@ -3,13 +3,13 @@
 // pointer state it polls, one per line.
 #include <cstdio>
 
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/frame/startup.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
+#include "runtime/input/input.h"
 #include "runtime/text/string_value.h"
 
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "app/sim_main.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/platform.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "runtime/core/error.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/error.h"
 #include "runtime/text/string_value.h"
 
 class FilesTest : public ::testing::Test {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "files_support.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 
 namespace {
 

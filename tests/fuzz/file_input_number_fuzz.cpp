@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/core/error.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/error.h"
 #include "runtime/text/string_value.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/format_using.h"
 #include "runtime/text/number_text.h"
 #include "runtime/text/string_value.h"

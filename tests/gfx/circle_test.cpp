@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "gfx_support.h"
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/text_output.h"
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "gfx_support.h"
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/text_output.h"
 

@@ -1,7 +1,7 @@
 #include "gfx_support.h"
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/run_state.h"
 #include "runtime/gfx/text_output.h"
 
 void GfxTest::SetUp() {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/image.h"
 #include "runtime/text/string_value.h"
 

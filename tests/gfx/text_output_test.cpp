@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx_support.h"
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/gfx/text_output.h"
 
 namespace {

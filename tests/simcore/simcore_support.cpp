@@ -13,9 +13,9 @@
 #include "app/sim_cells.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
+#include "runtime/core/arena.h"
+#include "runtime/core/platform.h"
 #include "runtime/files/files.h"
-#include "runtime/frame/arena.h"
-#include "runtime/frame/platform.h"
 #include "runtime/frame/restart.h"
 #include "runtime/gfx/image.h"
 

@@ -4,8 +4,8 @@
 #include <limits>
 #include <string>
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/run_state.h"
 #include "runtime/text/format_layout.h"
 #include "runtime/text/format_using.h"
 #include "runtime/text/string_value.h"

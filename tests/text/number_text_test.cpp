@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/run_state.h"
 #include "runtime/text/number_text.h"
 #include "runtime/text/string_value.h"
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_value.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/text/string_heap.h"
 #include "runtime/text/string_value.h"
 

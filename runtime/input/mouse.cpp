@@ -2,10 +2,10 @@
 #include <atomic>
 #include <cmath>
 
+#include "runtime/core/error.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 
 namespace {
 

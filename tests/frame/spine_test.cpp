@@ -9,15 +9,15 @@
 #include <functional>
 #include <string>
 
-#include "runtime/frame/array.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/array.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/frame/restart.h"
-#include "runtime/frame/run_state.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
-#include "runtime/display/input.h"
 #include "runtime/gfx/image.h"
+#include "runtime/input/input.h"
 #include "runtime/text/random_timer.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 
 // Word layout: 0 data, 1 reserved, 2 flags, 3 reserved, then per dimension k (last subscript
 // first) lower bound, count, stride, reserved; after the dimensions the lock record.

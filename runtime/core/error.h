@@ -1,9 +1,10 @@
+// core, the ground of the runtime: run-time errors (here), the arena, arrays, run state, hooks.
 // Run-time errors: pending error number, the error tables and their dialogs.
 #pragma once
 #include <cstdint>
 #include <string>
 
-#include "runtime/frame/run_state.h"
+#include "runtime/core/run_state.h"
 
 struct ErrorState {
     uint32_t error_number = 0;

@@ -8,7 +8,7 @@
 #include <X11/keysym.h>
 
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

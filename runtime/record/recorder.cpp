@@ -15,9 +15,9 @@
 #include <cstring>
 #include <thread>
 
+#include "runtime/core/platform.h"
 #include "runtime/display/display.h"
-#include "runtime/display/record.h"
-#include "runtime/frame/platform.h"
+#include "runtime/record/record.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ bool write_and_close(int fd, const std::vector<uint8_t>& bytes) {
 }
 
 bool encode(const Picture& p) {
-    if (disp_png_encode(p.indices, p.width, p.height, p.palette, p.palette_n, g_rec.png)) return true;
+    if (record_png_encode(p.indices, p.width, p.height, p.palette, p.palette_n, g_rec.png)) return true;
     errno = ENOMEM;
     return false;
 }
@@ -126,7 +126,7 @@ bool write_numbered(const Picture& p, std::string& name) {
     if (!encode(p)) return false;
     int fd;
     for (;;) {
-        name = disp_record_file_name(g_rec.settings.dir, g_rec.next_number);
+        name = record_file_name(g_rec.settings.dir, g_rec.next_number);
         fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0 || errno != EEXIST) break;
         ++g_rec.next_number;
@@ -222,13 +222,13 @@ bool shows_swarm(const FrameSlot& slot) {
 
 }  // namespace
 
-std::string disp_record_file_name(const std::string& dir, int64_t number) {
+std::string record_file_name(const std::string& dir, int64_t number) {
     char tail[32];
     std::snprintf(tail, sizeof tail, "kavaro-%06lld.png", static_cast<long long>(number));
     return dir.empty() || dir.back() == '/' ? dir + tail : dir + "/" + tail;
 }
 
-int64_t disp_record_next_number(const std::string& dir) {
+int64_t record_next_number(const std::string& dir) {
     DIR* d = opendir(dir.c_str());
     if (!d) return -1;
     int64_t highest = 0;
@@ -245,7 +245,7 @@ int64_t disp_record_next_number(const std::string& dir) {
     return highest + 1;
 }
 
-bool disp_record_start(const RecordSettings& settings, FILE* err) {
+bool record_start(const RecordSettings& settings, FILE* err) {
     Recorder& r = g_rec;
     r.settings = settings;
     r.err = err;
@@ -253,7 +253,7 @@ bool disp_record_start(const RecordSettings& settings, FILE* err) {
     if (!settings.dir.empty() && settings.limit != 0) {
         int64_t next = -1;
         if (mkdir_all(settings.dir) && usable_folder(settings.dir))
-            next = disp_record_next_number(settings.dir);
+            next = record_next_number(settings.dir);
         if (next < 0)
             std::fprintf(err, "kavaro: cannot record into %s: %s; the program runs without recording\n",
                          settings.dir.c_str(), std::strerror(errno));
@@ -283,7 +283,7 @@ bool disp_record_start(const RecordSettings& settings, FILE* err) {
     return true;
 }
 
-bool disp_record_wants_indices() {
+bool record_wants_indices() {
     const Recorder& r = g_rec;
     if (!r.active.load(std::memory_order_relaxed)) return false;
     // Once nothing more will be written, the builder can stop keeping them.
@@ -292,7 +292,7 @@ bool disp_record_wants_indices() {
     return sequence || (r.snapshot && r.shot_state.load(std::memory_order_relaxed) == 0);
 }
 
-void disp_record_presented(const FrameSlot& slot, bool uploaded) {
+void record_presented(const FrameSlot& slot, bool uploaded) {
     Recorder& r = g_rec;
     if (!r.active.load(std::memory_order_relaxed) || r.stop.load(std::memory_order_relaxed)) return;
     // Graphics frames only: the start-up text screen is not part of the picture.
@@ -327,7 +327,7 @@ void disp_record_presented(const FrameSlot& slot, bool uploaded) {
     }
 }
 
-void disp_record_finish(int32_t wait_ms, FILE* err) {
+void record_finish(int32_t wait_ms, FILE* err) {
     Recorder& r = g_rec;
     if (r.finishing.exchange(1) != 0) {
         // Another thread is finishing: give it the time it needs, no more.
@@ -367,7 +367,7 @@ void disp_record_finish(int32_t wait_ms, FILE* err) {
     r.finished.store(1);
 }
 
-RecordCounts disp_record_counts() {
+RecordCounts record_counts() {
     RecordCounts c;
     c.written = g_rec.written.load();
     c.dropped = g_rec.dropped.load();
@@ -376,7 +376,7 @@ RecordCounts disp_record_counts() {
     return c;
 }
 
-void disp_record_reset() {
+void record_reset() {
     Recorder& r = g_rec;
     if (r.writer.joinable()) r.writer.join();
     for (int32_t i = 0; i < r.queue_n; ++i) delete[] r.queue[i].indices;

@@ -1,9 +1,9 @@
-#include "runtime/frame/array.h"
+#include "runtime/core/array.h"
 
 #include <cstring>
 #include <vector>
 
-#include "runtime/frame/arena.h"
+#include "runtime/core/arena.h"
 
 namespace {
 // Every fixed array ever made, so that a restart can zero-fill them all.

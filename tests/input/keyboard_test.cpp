@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "display_support.h"
+#include "input_support.h"
+#include "runtime/core/error.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/input/input.h"
 
 namespace {
 
-class KeyboardTest : public DisplayTest {};
+class KeyboardTest : public InputTest {};
 
 uint8_t status(size_t offset) { return frame_low_memory.bytes[offset]; }
 

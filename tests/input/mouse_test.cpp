@@ -1,11 +1,11 @@
-#include "display_support.h"
+#include "input_support.h"
+#include "runtime/core/error.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
+#include "runtime/input/input.h"
 
 namespace {
 
-class MouseTest : public DisplayTest {};
+class MouseTest : public InputTest {};
 
 TEST_F(MouseTest, ABurstOfMotionPollsToTheLastEvent) {
     mode12();

@@ -12,7 +12,7 @@
 
 #include <atomic>
 
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

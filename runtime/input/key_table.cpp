@@ -1,5 +1,5 @@
 // Key translation table: typed characters and extended keys to keyboard-ring values.
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

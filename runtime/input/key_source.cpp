@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 namespace {
 

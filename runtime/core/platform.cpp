@@ -1,7 +1,7 @@
-#include "runtime/frame/platform.h"
+#include "runtime/core/platform.h"
 
-#include "runtime/frame/error.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/core/error.h"
+#include "runtime/core/run_state.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-// Platform pieces the frame needs, replaceable by tests.
+// Platform hooks every layer may use (message box, exit, sleep); tests replace them.
 #pragma once
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "runtime/frame/run_state.h"
+#include "runtime/core/run_state.h"
 
 #include <cstring>
 

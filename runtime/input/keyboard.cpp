@@ -1,11 +1,11 @@
 // Key events, the down list and the keyboard ring in low memory.
 #include <atomic>
 
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
-#include "runtime/frame/run_state.h"
+#include "runtime/input/input.h"
 
 namespace {
 

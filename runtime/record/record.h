@@ -1,3 +1,4 @@
+// record: the recorder and PNG encoding.
 // Recording what the window shows: a numbered PNG for every new frame the presenter shows
 // (--record DIR) and one picture of the swarm (--snapshot FILE.png). The presenter only copies
 // the frame into a slot made in advance; encoding and writing run on a thread of their own.
@@ -13,15 +14,15 @@ struct FrameSlot;
 // holds 0xAARRGGBB entries (alpha not written); it gets at least `palette_n` entries and as many
 // as the highest index needs. The bit depth is the smallest of 1, 2, 4 and 8 that holds them.
 // `out` is replaced. False when libpng fails.
-bool disp_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint32_t* palette,
+bool record_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint32_t* palette,
                      int32_t palette_n, std::vector<uint8_t>& out);
 
 // ---- Numbering ----
 // The number after the highest "kavaro-NNNNNN.png" in `dir` (1 in an empty folder).
 // -1 with errno set when the folder cannot be read.
-int64_t disp_record_next_number(const std::string& dir);
+int64_t record_next_number(const std::string& dir);
 // "DIR/kavaro-000012.png".
-std::string disp_record_file_name(const std::string& dir, int64_t number);
+std::string record_file_name(const std::string& dir, int64_t number);
 
 // ---- The recorder ----
 struct RecordSettings {
@@ -42,16 +43,16 @@ struct RecordCounts {
 // Creates the folder, finds the next number, makes the queue and starts the writer thread.
 // A folder that cannot be used is reported on `err` and leaves the sequence off; the snapshot
 // still works. False when nothing at all is to be recorded.
-bool disp_record_start(const RecordSettings& settings, FILE* err);
+bool record_start(const RecordSettings& settings, FILE* err);
 // Presenter (main thread): `slot` (in state shown) is on the screen now; `uploaded` when it
 // has just replaced the previous picture. No allocation, no waiting.
-void disp_record_presented(const FrameSlot& slot, bool uploaded);
+void record_presented(const FrameSlot& slot, bool uploaded);
 // Lets the writer finish what is queued (at most `wait_ms`), stops it and prints the counts on
 // `err`. Safe to call more than once and from any thread; only the first call acts.
-void disp_record_finish(int32_t wait_ms, FILE* err);
+void record_finish(int32_t wait_ms, FILE* err);
 // The counts so far.
-RecordCounts disp_record_counts();
+RecordCounts record_counts();
 // The builder keeps the page's palette indices with every frame while this is set.
-bool disp_record_wants_indices();
+bool record_wants_indices();
 // Tests: forget everything (after finish).
-void disp_record_reset();
+void record_reset();

@@ -1,4 +1,4 @@
-// Keyboard ring, key-down list and mouse queue.
+// input: the keyboard ring and down list, key tables, the X11 and GLUT key sources, the mouse.
 #pragma once
 #include <cstdint>
 
@@ -92,6 +92,9 @@ MouseEvent input_mouse_newest();
 // round((c - edge + 0.5) / scale - 0.5), ties to even, clamped to 0 ... limit - 1.
 int32_t input_map_coordinate(int32_t c, int32_t edge, double scale, int32_t limit);
 
+// Main thread, right after the window's own callbacks: the key source, else FreeGLUT's key
+// callbacks, and the mouse callbacks.
+void input_register_callbacks();
 // FreeGLUT callbacks (main thread).
 void input_glut_keyboard(unsigned char ch, int x, int y);
 void input_glut_keyboard_up(unsigned char ch, int x, int y);

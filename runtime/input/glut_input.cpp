@@ -2,7 +2,7 @@
 #include <GL/freeglut.h>
 
 #include "runtime/display/display.h"
-#include "runtime/display/input.h"
+#include "runtime/input/input.h"
 
 int32_t input_translate_char(unsigned char ch, bool ctrl_held, bool shift_held) {
     int32_t c = ch;
@@ -91,4 +91,19 @@ void input_glut_motion(int x, int y) { input_mouse_event(INPUT_MOUSE_MOTION, 0, 
 void input_glut_wheel(int, int direction, int x, int y) {
     if (disp_dialog_open()) return;
     input_mouse_event(INPUT_MOUSE_WHEEL, direction, x, y);
+}
+
+void input_register_callbacks() {
+    // Keys come from the X server as they are; FreeGLUT's own key callbacks only stand in when
+    // that cannot be had, so that each key arrives once.
+    if (!input_x11_keys_open()) {
+        glutKeyboardFunc(input_glut_keyboard);
+        glutKeyboardUpFunc(input_glut_keyboard_up);
+        glutSpecialFunc(input_glut_special);
+        glutSpecialUpFunc(input_glut_special_up);
+    }
+    glutMouseFunc(input_glut_mouse);
+    glutMotionFunc(input_glut_motion);
+    glutPassiveMotionFunc(input_glut_motion);
+    glutMouseWheelFunc(input_glut_wheel);
 }

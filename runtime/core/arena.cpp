@@ -1,9 +1,9 @@
-#include "runtime/frame/arena.h"
+#include "runtime/core/arena.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 
 StaticArena frame_arena;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/display/record.h"
+#include "runtime/record/record.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ bool encode(png_structp png, png_infop info, const uint8_t* indices, int32_t w, 
 
 }  // namespace
 
-bool disp_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint32_t* palette,
+bool record_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint32_t* palette,
                      int32_t palette_n, std::vector<uint8_t>& out) {
     out.clear();
     if (!indices || !palette || w < 1 || h < 1) return false;

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "display_support.h"
+#include "display/display_support.h"
 #include "runtime/display/display.h"
-#include "runtime/display/record.h"
 #include "runtime/gfx/image.h"
+#include "runtime/record/record.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ TEST(PngEncode, RoundTripsIndicesAndPaletteAtEveryDepth) {
         for (int i = 0; i < 256; ++i) palette[i] = 0xFF000000u | uint32_t(i * 0x010305 + 0x102030);
         std::vector<uint8_t> px = pattern(c.w, c.h, c.colours, c.w);
         std::vector<uint8_t> png;
-        ASSERT_TRUE(disp_png_encode(px.data(), c.w, c.h, palette, c.palette_n, png));
+        ASSERT_TRUE(record_png_encode(px.data(), c.w, c.h, palette, c.palette_n, png));
         Decoded d = decode(png);
         ASSERT_TRUE(d.ok);
         EXPECT_EQ(d.width, c.w);
@@ -129,7 +129,7 @@ TEST(PngEncode, RefusesAnEmptyPicture) {
     uint32_t palette[16] = {};
     uint8_t px[1] = {0};
     std::vector<uint8_t> png{1, 2, 3};
-    EXPECT_FALSE(disp_png_encode(px, 0, 1, palette, 16, png));
+    EXPECT_FALSE(record_png_encode(px, 0, 1, palette, 16, png));
     EXPECT_TRUE(png.empty());
 }
 
@@ -146,12 +146,12 @@ TEST(RecordNumbering, ContinuesAfterTheHighestNumberedPicture) {
     for (const Case& c : cases) {
         std::string dir = temp_dir();
         for (const char* f : c.files) touch(dir + "/" + f);
-        EXPECT_EQ(disp_record_next_number(dir), c.next) << dir;
+        EXPECT_EQ(record_next_number(dir), c.next) << dir;
         std::system(("rm -rf " + dir).c_str());
     }
-    EXPECT_EQ(disp_record_next_number("/nonexistent/kavaro"), -1);
-    EXPECT_EQ(disp_record_file_name("a/b", 12), "a/b/kavaro-000012.png");
-    EXPECT_EQ(disp_record_file_name("a/", 1234567), "a/kavaro-1234567.png");
+    EXPECT_EQ(record_next_number("/nonexistent/kavaro"), -1);
+    EXPECT_EQ(record_file_name("a/b", 12), "a/b/kavaro-000012.png");
+    EXPECT_EQ(record_file_name("a/", 1234567), "a/kavaro-1234567.png");
 }
 
 // Frames handed to the recorder as the presenter hands them, without a window.
@@ -159,12 +159,14 @@ class RecordTest : public DisplayTest {
 protected:
     void SetUp() override {
         DisplayTest::SetUp();
+        // The start-up's wiring: the builder keeps the indices a recording needs.
+        disp_hooks.keep_indices = record_wants_indices;
         dir = temp_dir();
         err = open_memstream(&err_text, &err_size);
     }
     void TearDown() override {
-        disp_record_finish(2000, err);
-        disp_record_reset();
+        record_finish(2000, err);
+        record_reset();
         std::fclose(err);
         std::free(err_text);
         std::system(("rm -rf " + dir).c_str());
@@ -189,7 +191,7 @@ protected:
         return slot;
     }
     void wait_written(int64_t n) {
-        for (int i = 0; i < 500 && disp_record_counts().written < n; ++i)
+        for (int i = 0; i < 500 && record_counts().written < n; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::string dir;
@@ -202,15 +204,15 @@ TEST_F(RecordTest, WritesTheShownFramesInOrderWithoutOverwriting) {
     touch(dir + "/kavaro-000004.png");
     RecordSettings s;
     s.dir = dir + "/new/folder";  // made when missing
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     touch(dir + "/new/folder/kavaro-000002.png");  // someone else's, after the start
     for (int32_t i = 1; i <= 3; ++i) {
-        disp_record_presented(frame(i), true);
-        disp_record_presented(frame(i), false);  // shown again, not a new picture
+        record_presented(frame(i), true);
+        record_presented(frame(i), false);  // shown again, not a new picture
         wait_written(i);
     }
-    disp_record_finish(2000, err);
-    EXPECT_EQ(disp_record_counts().written, 3);
+    record_finish(2000, err);
+    EXPECT_EQ(record_counts().written, 3);
     EXPECT_EQ(read_file(dir + "/new/folder/kavaro-000002.png").size(), 0u);
     const char* names[] = {"kavaro-000001.png", "kavaro-000003.png", "kavaro-000004.png"};
     for (int32_t i = 0; i < 3; ++i) {
@@ -228,16 +230,16 @@ TEST_F(RecordTest, AWriterBehindDropsAndCountsWithoutWaiting) {
     RecordSettings s;
     s.dir = dir;
     s.queue_slots = 1;
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     FrameSlot& f = frame(1);
     auto start = std::chrono::steady_clock::now();
-    for (int32_t i = 0; i < 40; ++i) disp_record_presented(f, true);
+    for (int32_t i = 0; i < 40; ++i) record_presented(f, true);
     auto spent = std::chrono::steady_clock::now() - start;
-    disp_record_finish(2000, err);
-    RecordCounts c = disp_record_counts();
+    record_finish(2000, err);
+    RecordCounts c = record_counts();
     EXPECT_GT(c.dropped, 0);
     EXPECT_EQ(c.written + c.dropped, 40);
-    EXPECT_EQ(disp_record_next_number(dir), c.written + 1);
+    EXPECT_EQ(record_next_number(dir), c.written + 1);
     // Copying 40 frames takes far less than encoding them.
     EXPECT_LT(std::chrono::duration<double>(spent).count(), 0.5);
 }
@@ -246,31 +248,31 @@ TEST_F(RecordTest, StopsAtTheLimit) {
     RecordSettings s;
     s.dir = dir;
     s.limit = 2;
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     for (int32_t i = 0; i < 5; ++i) {
-        disp_record_presented(frame(i), true);
+        record_presented(frame(i), true);
         wait_written(std::min(i + 1, 2));
     }
-    disp_record_finish(2000, err);
-    EXPECT_EQ(disp_record_counts().written, 2);
-    EXPECT_EQ(disp_record_counts().dropped, 0);
-    EXPECT_EQ(disp_record_next_number(dir), 3);
+    record_finish(2000, err);
+    EXPECT_EQ(record_counts().written, 2);
+    EXPECT_EQ(record_counts().dropped, 0);
+    EXPECT_EQ(record_next_number(dir), 3);
 }
 
 TEST_F(RecordTest, AFailedWriteStopsTheRecordingWithAMessage) {
     RecordSettings s;
     s.dir = dir + "/gone";
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     ASSERT_EQ(rmdir(s.dir.c_str()), 0);
-    disp_record_presented(frame(1), true);
-    for (int i = 0; i < 200 && !disp_record_counts().failed; ++i)
+    record_presented(frame(1), true);
+    for (int i = 0; i < 200 && !record_counts().failed; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(mkdir(s.dir.c_str(), 0755), 0);
-    disp_record_presented(frame(2), true);  // no more after the failure
-    disp_record_finish(2000, err);
-    EXPECT_TRUE(disp_record_counts().failed);
-    EXPECT_EQ(disp_record_counts().written, 0);
-    EXPECT_EQ(disp_record_next_number(s.dir), 1);
+    record_presented(frame(2), true);  // no more after the failure
+    record_finish(2000, err);
+    EXPECT_TRUE(record_counts().failed);
+    EXPECT_EQ(record_counts().written, 0);
+    EXPECT_EQ(record_next_number(s.dir), 1);
     std::string m = messages();
     EXPECT_NE(m.find("recording stopped: cannot write " + s.dir + "/kavaro-000001.png"), std::string::npos) << m;
     EXPECT_NE(m.find("stopped after a failed write"), std::string::npos) << m;
@@ -281,14 +283,14 @@ TEST_F(RecordTest, AFolderThatCannotBeUsedLeavesRecordingOff) {
     for (std::string bad : {dir + "/file", dir + "/file/sub"}) {
         RecordSettings s;
         s.dir = bad;
-        EXPECT_FALSE(disp_record_start(s, err)) << bad;
+        EXPECT_FALSE(record_start(s, err)) << bad;
         EXPECT_NE(messages().find("cannot record into " + bad + ": Not a directory"), std::string::npos)
             << messages();
-        disp_record_reset();
+        record_reset();
     }
     RecordSettings s;
     s.snapshot = dir + "/file/shot.png";
-    EXPECT_FALSE(disp_record_start(s, err));
+    EXPECT_FALSE(record_start(s, err));
     EXPECT_NE(messages().find("cannot write the snapshot " + s.snapshot + ": Not a directory"),
               std::string::npos) << messages();
     EXPECT_EQ(read_file(dir + "/file").size(), 0u);
@@ -299,19 +301,19 @@ TEST_F(RecordTest, TheSnapshotWaitsForTheSwarmAndReplacesItsFileWhole) {
     touch(shot);
     RecordSettings s;
     s.snapshot = shot;
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     // The untouched page and the start-up picture are not the swarm.
-    disp_record_presented(frame(1, 1), true);
-    disp_record_presented(frame(2, 2), true);
+    record_presented(frame(1, 1), true);
+    record_presented(frame(2, 2), true);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(read_file(shot).size(), 0u);
     // A frame of page 2 that a build found equal to page 3 shows the swarm too.
     FrameSlot& f = frame(5, 2);
     disp_book.confirmed.store((f.order.load() << 24) | 3);
-    disp_record_presented(f, false);
-    disp_record_presented(frame(6, 4), true);  // later frames do not replace it
-    disp_record_finish(2000, err);
-    EXPECT_TRUE(disp_record_counts().snapshot_written);
+    record_presented(f, false);
+    record_presented(frame(6, 4), true);  // later frames do not replace it
+    record_finish(2000, err);
+    EXPECT_TRUE(record_counts().snapshot_written);
     Decoded d = decode(read_file(shot));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.indices, pattern(640, 480, 16, 5));
@@ -323,19 +325,19 @@ TEST_F(RecordTest, TheSnapshotWaitsTheGivenTime) {
     RecordSettings s;
     s.snapshot = shot;
     s.snapshot_after = 0.3;
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     auto start = std::chrono::steady_clock::now();
     // The first frame starts the wait; a later one is taken.
-    disp_record_presented(frame(1), true);
+    record_presented(frame(1), true);
     FrameSlot& later = frame(2);
     while (!exists(shot) && std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
-        disp_record_presented(later, false);
+        record_presented(later, false);
         std::this_thread::sleep_for(std::chrono::milliseconds(16));
     }
     double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(waited, 0.3);
     EXPECT_LT(waited, 2.0);
-    disp_record_finish(2000, err);
+    record_finish(2000, err);
     Decoded d = decode(read_file(shot));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.indices, pattern(640, 480, 16, 2));
@@ -344,9 +346,9 @@ TEST_F(RecordTest, TheSnapshotWaitsTheGivenTime) {
 TEST_F(RecordTest, TheEndSaysWhenNoSnapshotWasTaken) {
     RecordSettings s;
     s.snapshot = dir + "/shot.png";
-    ASSERT_TRUE(disp_record_start(s, err));
-    disp_record_presented(frame(1, 1), true);
-    disp_record_finish(2000, err);
+    ASSERT_TRUE(record_start(s, err));
+    record_presented(frame(1, 1), true);
+    record_finish(2000, err);
     EXPECT_FALSE(exists(s.snapshot));
     EXPECT_NE(messages().find("no snapshot was written"), std::string::npos) << messages();
 }
@@ -355,7 +357,7 @@ TEST_F(RecordTest, TheEndSaysWhenNoSnapshotWasTaken) {
 TEST_F(RecordTest, RecordsThePagesIndicesThroughTheBuilderAndThePresenter) {
     RecordSettings s;
     s.dir = dir;
-    ASSERT_TRUE(disp_record_start(s, err));
+    ASSERT_TRUE(record_start(s, err));
     std::vector<std::vector<uint8_t>> shown;
     for (int32_t p = 0; p < 4; ++p) {
         mode12(p & 1);  // draw on p, show the other: every call is a page switch
@@ -366,14 +368,14 @@ TEST_F(RecordTest, RecordsThePagesIndicesThroughTheBuilderAndThePresenter) {
         PresentDecision d = disp_present_choose();
         ASSERT_GE(d.slot, 0);
         EXPECT_EQ(disp_slots[d.slot].graphics_flips, uint32_t(p + 1));
-        disp_record_presented(disp_slots[d.slot], d.upload);
+        record_presented(disp_slots[d.slot], d.upload);
         shown.emplace_back(page->pixels, page->pixels + 640 * 480);
         wait_written(p + 1);
     }
-    disp_record_finish(2000, err);
-    ASSERT_EQ(disp_record_counts().written, 4);
+    record_finish(2000, err);
+    ASSERT_EQ(record_counts().written, 4);
     for (int32_t i = 0; i < 4; ++i) {
-        Decoded d = decode(read_file(disp_record_file_name(dir, i + 1)));
+        Decoded d = decode(read_file(record_file_name(dir, i + 1)));
         ASSERT_TRUE(d.ok);
         EXPECT_EQ(d.indices, shown[i]) << i;
         EXPECT_EQ(d.palette[9], 0x123456u);

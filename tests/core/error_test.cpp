@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/frame/arena.h"
-#include "runtime/frame/array.h"
-#include "runtime/frame/error.h"
-#include "runtime/frame/platform.h"
+#include "runtime/core/arena.h"
+#include "runtime/core/array.h"
+#include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 
 namespace {
 

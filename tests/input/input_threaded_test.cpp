@@ -4,13 +4,13 @@
 #include <string>
 #include <thread>
 
-#include "display_support.h"
-#include "runtime/display/input.h"
-#include "runtime/frame/run_state.h"
+#include "input_support.h"
+#include "runtime/core/run_state.h"
+#include "runtime/input/input.h"
 
 namespace {
 
-class InputThreaded : public DisplayTest {};
+class InputThreaded : public InputTest {};
 
 bool ring_full() {
     uint8_t head = std::atomic_ref<uint8_t>(frame_low_memory.bytes[kLowKeyHead]).load();

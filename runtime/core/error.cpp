@@ -1,11 +1,11 @@
-#include "runtime/frame/error.h"
+#include "runtime/core/error.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/frame/platform.h"
+#include "runtime/core/platform.h"
 
 ErrorState frame_error;
 
