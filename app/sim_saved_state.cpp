@@ -14,10 +14,10 @@
 #include "runtime/text/number_text.h"
 
 void (*sim_save_line_hook)(int32_t line) = nullptr;
+std::string sim_state_path = "kavaro.dat";
 
 namespace {
 
-const char kStateFile[] = "kavaro.dat";
 // Written first and renamed over the state file once complete, so that a save cut short by a
 // crash, a kill or a full disk leaves the previous state whole.
 const char kTempName[] = "kavaro.tmp";
@@ -37,7 +37,7 @@ bool no_error() { return frame_error.error_number == 0; }
 // The file a save replaces: the state file, or the end of its chain of symbolic links, so that
 // a link keeps pointing at the saved state.
 std::string save_target() {
-    std::string path = kStateFile;
+    std::string path = sim_state_path;
     for (int hops = 0; hops < 40; ++hops) {
         char buf[PATH_MAX];
         ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
@@ -64,7 +64,7 @@ void remove_stale_temp(const std::string& temp) {
 // not replaced.
 bool state_file_missing() {
     struct stat st;
-    return stat(kStateFile, &st) != 0 && errno == ENOENT;
+    return stat(sim_state_path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 // The limits a cell has in the editor, for the cells whose values the editor sets. A count is
@@ -168,7 +168,7 @@ void sim_load_state() {
     FRAME_CP();
     // A failed open enters the handler at this check-point; the handler restarts the program,
     // or goes on without the file when it could not be replaced.
-    file_open(sv_new_text(kStateFile), FILE_INPUT, 0, 0, 1, 0);
+    file_open(sv_new_text(sim_state_path.c_str()), FILE_INPUT, 0, 0, 1, 0);
     sv_cleanup(base, 0);
     FRAME_CP();
     frame_error.handler_id = 0;

@@ -1,6 +1,10 @@
 // The saved-state file "kavaro.dat": 1701 x 10 cells and eight parameters, one number a line.
 #pragma once
 #include <cstdint>
+#include <string>
+
+// The state file: "kavaro.dat" in the working folder.
+extern std::string sim_state_path;
 
 // Number of the application's error handler that runs sim_factory_reset.
 constexpr int32_t kSimHandlerFactoryReset = 1;
