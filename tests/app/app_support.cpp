@@ -17,7 +17,6 @@
 #include "runtime/core/platform.h"
 #include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
-#include "runtime/frame/options.h"
 #include "runtime/frame/restart.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
@@ -87,7 +86,6 @@ void app_prepare() {
     frame_error = ErrorState{};
     app_dialogs.clear();
     app_dialog_answer = 1;
-    frame_options.lang.clear();  // Hungarian unless a test asks for English
     g_done = 0;
     g_allowed = 1;
     g_release = false;

@@ -2,14 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
-#include "app/sim_texts.h"
 #include "app_support.h"
-#include "runtime/frame/options.h"
 #include "runtime/gfx/image.h"
 
 namespace {
@@ -169,65 +166,6 @@ TEST_F(AppStart, CircleIndicatorShowsOnlyWhileOverTheCircleAndNotDragging) {
     EXPECT_NE(app_text(app_drawn_page(), 14, 36, 10, 14), "elforgatas");
     app_release(0, 331, 230);
     ASSERT_TRUE(app_step(3));
-}
-
-// --lang en: the same run, every text in English in the cells of the Hungarian one.
-class AppStartEnglish : public AppStart {
-protected:
-    void SetUp() override {
-        app_prepare();
-        frame_options.lang = "en";
-        app_start();
-    }
-};
-
-TEST_F(AppStartEnglish, PanelMenuHintAndHelpInTheirCells) {
-    app_move(60, 3 * 16 + 5);  // text row 4 white
-    ASSERT_TRUE(app_step(3));
-    const ImageSurface* page = app_drawn_page();
-    const char* rows[9] = {
-        "central pull     : 50 ", "particle size    : 3 ",  "closed in cube   : 0 ",
-        "displacement     : 50 ", "zoom             : .8 ", "particle shape   : 0 ",
-        "auto turn speed  :  0.30", "max particles    : 100 ", "mean points      : 0 ",
-    };
-    for (int k = 0; k < 9; ++k)
-        EXPECT_EQ(app_text(page, k + 1, 1, static_cast<int>(std::strlen(rows[k])), k == 3 ? 15 : 8), rows[k])
-            << "row " << k;
-    EXPECT_EQ(app_text(page, 28, 63, 17, 8), "   particles: 99 ");
-
-    app_move(400, 6 * 16 + 5);  // menu row 4 ("f") white
-    ASSERT_TRUE(app_step(3));
-    page = app_shown_page();
-    const char* menu[10] = {"\x1b-quit", "r-random rules", "t-random rules, no chasing",
-                            "d-random counts", "f-equal counts", "c-all to the centre (big bang)",
-                            "q-scatter in the cube", "m-save this state", "b-load the saved state",
-                            "o-factory settings"};
-    for (int i = 0; i < 10; ++i) {
-        // Blanks up to the width of the Hungarian row.
-        std::string want = menu[i];
-        want.resize(2 + std::strlen(sim_texts_hu.menu[i]), ' ');
-        EXPECT_EQ(app_text(page, 3 + i, 48, static_cast<int>(want.size())), want) << i;
-        EXPECT_EQ(app_cell_colour(page, 3 + i, 50), i == 4 ? 15 : 8) << i;
-    }
-    EXPECT_EQ(app_text(page, 1, 1, 18), std::string(18, ' '));  // no panel beside the menu
-
-    app_move(330, 230);
-    ASSERT_TRUE(app_step(2));
-    app_move(331, 230);
-    ASSERT_TRUE(app_step(3));
-    EXPECT_EQ(app_text(app_drawn_page(), 14, 36, 10, 14), "turn      ");
-
-    app_move(9 * 8 + 12, 23 * 16 + 8);  // species 1's count cell
-    ASSERT_TRUE(app_step(3));
-    std::string help = "number of green particles: 5";
-    EXPECT_EQ(app_text(app_shown_page(), 29, 1, 78, 14), help + std::string(78 - help.size(), ' '));
-    EXPECT_EQ(app_text(app_shown_page(), 28, 1, 4, 14), "    ");  // nothing printed before it
-
-    app_key('b');  // a restart reads the language again
-    ASSERT_TRUE(app_step(3));
-    app_move(300, 470);
-    ASSERT_TRUE(app_step(3));
-    EXPECT_EQ(app_text(app_drawn_page(), 5, 1, 18, 8), "zoom             :");
 }
 
 TEST(AppStarts, SameClockFractionGivesTheSameStartPositions) {
