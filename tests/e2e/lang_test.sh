@@ -57,22 +57,19 @@ reads() {  # reads X Y N COL TEXT: with the pointer at (X, Y) row N comes to rea
   done
   expect_row "$3" "$4" "$5"
 }
-panel() {
-  expect_row 1 1 "central pull     : 50 "
-  expect_row 2 1 "particle size    : 3 "
-  expect_row 3 1 "closed in cube   : 0 "
-  expect_row 4 1 "displacement     : 50 "
-  expect_row 5 1 "zoom             : .8 "
-  expect_row 6 1 "particle shape   : 7 "
-  expect_row 7 1 "auto turn speed  :  0.00"
-  expect_row 8 1 "max particles    : 100 "
-  expect_row 9 1 "mean points      : 0 "
-  expect_row 28 63 "   particles: 99 "
-}
 
 start KAVARO_LANG=de "$KAVARO" --lang en
 shows 200 300 "$WORK/en-200.ppm"
-panel
+expect_row 1 1 "central pull     : 50 "
+expect_row 2 1 "particle size    : 3 "
+expect_row 3 1 "closed in cube   : 0 "
+expect_row 4 1 "displacement     : 50 "
+expect_row 5 1 "zoom             : .8 "
+expect_row 6 1 "particle shape   : 7 "
+expect_row 7 1 "auto turn speed  :  0.00"
+expect_row 8 1 "max particles    : 100 "
+expect_row 9 1 "mean points      : 0 "
+expect_row 28 63 "   particles: 99 "
 shows 400 101 "$WORK/en-400.ppm"
 expect_row 3 48 "?-quit   "  # ?: the Escape key's glyph
 expect_row 4 48 "r-random rules          "
