@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/sim_state.h"
+#include "app/sim_texts.h"
 #include "runtime/text/number_text.h"
 
 namespace {
@@ -27,12 +28,9 @@ float sign_of(float v) { return v > 0 ? 1.0f : (v < 0 ? -1.0f : 0.0f); }
 }  // namespace
 
 void sim_init_colour_names() {
-    static const char* const kNames[16] = {
-        "fekete",  "kek",  "zold",     "turkisz", "piros",  "lila", "barna",  "Vszurke",
-        "Sszurke", "Vkek", "Vzold",    "Vturkisz", "Vpiros", "Vlila", "citrom", "feher"};
     int32_t base = sv_temp_count();
     for (int32_t i = 0; i < 16; ++i) {
-        sim_string_set(sim_colour_names, i, text(kNames[i]));
+        sim_string_set(sim_colour_names, i, text(sim_texts->colours[i]));
         sv_cleanup(base, 0);
         FRAME_CP();
     }
@@ -77,8 +75,10 @@ void sim_build_cells() {
     FRAME_CP();
     sim_set_cell(rs, kSimColSpeciesFlag, 1);
     FRAME_CP();
+    const auto& t = *sim_texts;
     sim_string_set(sim_cell_help, rs,
-                   cat(num_str(sim_cell(rs, kSimColValue)), text(" kulonbozo babu (identitas) van")));
+                   cat(text(t.species_help[0]), num_str(sim_cell(rs, kSimColValue)),
+                       text(t.species_help[1])));
     sv_cleanup(base, 0);
     FRAME_CP();
     n = sim_cell(rs, kSimColValue);
@@ -104,9 +104,10 @@ void sim_build_cells() {
         sim_set_cell(r, kSimColSpeciesFlag, 0);
         FRAME_CP();
         sim_string_set(sim_cell_help, r,
-                       cat(colour_name(sim_cell(static_cast<int32_t>(i), kSimColValue)),
-                           text("-szinu babuk darabszama:"), num_str(sim_cell(r, kSimColValue)),
-                           text(" db")));
+                       cat(text(t.count_help[0]),
+                           colour_name(sim_cell(static_cast<int32_t>(i), kSimColValue)),
+                           text(t.count_help[1]), num_str(sim_cell(r, kSimColValue)),
+                           text(t.count_help[2])));
         sv_cleanup(base, 0);
         FRAME_CP();
     }
@@ -138,8 +139,9 @@ void sim_build_cells() {
         FRAME_CP();
         float v = sim_cell(r, kSimColValue);
         sim_string_set(sim_cell_help, r,
-                       cat(num_str(i), text("-jelzesu babuk szine:"), colour_name(v), text("("),
-                           num_str(v), text(")")));
+                       cat(text(t.colour_help[0]), num_str(i), text(t.colour_help[1]),
+                           colour_name(v), text(t.colour_help[2]), num_str(v),
+                           text(t.colour_help[3])));
         sv_cleanup(base, 0);
         FRAME_CP();
     }
@@ -167,27 +169,13 @@ void sim_build_cells() {
             float s = sign_of(sim_cell(r, kSimColValue));
             float ca = sim_cell(static_cast<int32_t>(a), kSimColValue);
             float cb = sim_cell(static_cast<int32_t>(b), kSimColValue);
-            if (s == -1) {
-                sim_string_set(sim_cell_help, r,
-                               cat(colour_name(ca), text(" szinu babu kergeti (vonzza) "),
-                                   colour_name(cb), text(" szinu babut ")));
-                sv_cleanup(base, 0);
-                FRAME_CP();
-            }
-            if (s == 1) {
-                sim_string_set(sim_cell_help, r,
-                               cat(colour_name(ca), text(" szinu babu menekul (taszitja) "),
-                                   colour_name(cb), text(" szinu babu elol")));
-                sv_cleanup(base, 0);
-                FRAME_CP();
-            }
-            if (s == 0) {
-                sim_string_set(sim_cell_help, r,
-                               cat(colour_name(ca), text(" szinu babu kozombos (semleges) "),
-                                   colour_name(cb), text(" szinu babura")));
-                sv_cleanup(base, 0);
-                FRAME_CP();
-            }
+            // sign_of gives -1, 0 or +1 (0 for NaN).
+            const char* const* help = t.rule_help[static_cast<int32_t>(s) + 1];
+            sim_string_set(sim_cell_help, r,
+                           cat(text(help[0]), colour_name(ca), text(help[1]), colour_name(cb),
+                               text(help[2])));
+            sv_cleanup(base, 0);
+            FRAME_CP();
         }
     }
 

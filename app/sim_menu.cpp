@@ -8,6 +8,7 @@
 #include "app/sim_print.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
+#include "app/sim_texts.h"
 #include "runtime/core/platform.h"
 #include "runtime/files/files.h"
 #include "runtime/frame/restart.h"
@@ -27,34 +28,35 @@ void set_menu(int32_t row, StringValue* key, const char* label) {
 
 void sim_init_tables() {
     const int32_t base = sv_temp_count();
-    set_menu(0, sv_chr(27), "kilepes");
+    sim_choose_language();
+    set_menu(0, sv_chr(27), sim_texts->menu[0]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(1, sv_new_text("r"), "random erok generalasa");
+    set_menu(1, sv_new_text("r"), sim_texts->menu[1]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(2, sv_new_text("t"), "random erok gen(vonzas nelkul) ");
+    set_menu(2, sv_new_text("t"), sim_texts->menu[2]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(3, sv_new_text("d"), "random darabszam generalasa");
+    set_menu(3, sv_new_text("d"), sim_texts->menu[3]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(4, sv_new_text("f"), "egyenlo darabszam generalasa");
+    set_menu(4, sv_new_text("f"), sim_texts->menu[4]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(5, sv_new_text("c"), "babuk helyzete 0-ra (bigbang)");
+    set_menu(5, sv_new_text("c"), sim_texts->menu[5]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(6, sv_new_text("q"), "babuk helyzete random kockaba");
+    set_menu(6, sv_new_text("q"), sim_texts->menu[6]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(7, sv_new_text("m"), "jelenlegi allapot mentese");
+    set_menu(7, sv_new_text("m"), sim_texts->menu[7]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(8, sv_new_text("b"), "mentett allapot betoltese");
+    set_menu(8, sv_new_text("b"), sim_texts->menu[8]);
     sv_cleanup(base, 0);
     FRAME_CP();
-    set_menu(9, sv_new_text("o"), "visszaallitas (gyarivisszaall)");
+    set_menu(9, sv_new_text("o"), sim_texts->menu[9]);
     sv_cleanup(base, 0);
     FRAME_CP();
     sim_menu_count = 10;

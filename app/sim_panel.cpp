@@ -5,17 +5,12 @@
 #include "app/sim_force.h"
 #include "app/sim_print.h"
 #include "app/sim_state.h"
+#include "app/sim_texts.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/text_output.h"
 #include "runtime/input/input.h"
 #include "runtime/text/format_using.h"
 #include "runtime/text/number_text.h"
-
-const char* const sim_panel_labels[9] = {
-    "kozepponti vonzas:", "babu merete      :", "kockaba zarva    :",
-    "elmozditas nagys :", "grafika nagysag  :", "babu alakja      :",
-    "auto forg nagysag:", "max babuk szama  :", "babuk atlagpont m:",
-};
 
 namespace {
 
@@ -44,7 +39,7 @@ void sim_draw_panel_header() {
         FRAME_CP();
         sim_print_colour(8);
         FRAME_CP();
-        sim_print_item(sv_new_text("osszes babu:"));
+        sim_print_item(sv_new_text(sim_texts->total));
         sim_print_number(sim_particle_total);
         sim_print_end_line();
         sv_cleanup(base, 0);
@@ -61,7 +56,7 @@ void sim_draw_panel_header() {
         FRAME_CP();
         txt_locate(14, 36, 0, 0, 0, 3);
         FRAME_CP();
-        sim_print_item(sv_new_text("elforgatas"));
+        sim_print_item(sv_new_text(sim_texts->turn_hint));
         sim_print_end_line();
         sv_cleanup(base, 0);
         FRAME_CP();
@@ -80,7 +75,7 @@ void sim_draw_panel() {
     for (int32_t k = 0; k <= 8; ++k) {
         sim_print_colour(sim_panel_row == static_cast<float>(k) ? 15 : 8);
         FRAME_CP();
-        sim_print_item(sv_new_text(sim_panel_labels[k]));
+        sim_print_item(sv_new_text(sim_texts->panel[k]));
         sv_cleanup(base, 0);
         FRAME_CP();
         if (k == 6) {

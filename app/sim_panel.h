@@ -8,6 +8,3 @@ void sim_draw_panel();
 void sim_mouse_panel();
 // One step s (−1 left, +1 right) of the parameter on 0-based panel row k; other rows do nothing.
 void sim_step_parameter(int32_t k, float s);
-
-// The nine labels, 18 characters each, in row order.
-extern const char* const sim_panel_labels[9];

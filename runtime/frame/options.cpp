@@ -33,7 +33,22 @@ bool parse_seconds(const char* s, double& v) {
     return true;
 }
 
+bool known_lang(const char* s) { return !std::strcmp(s, "en") || !std::strcmp(s, "hu"); }
+
 }  // namespace
+
+void frame_resolve_lang(FrameOptions& opt, const char* env, FILE* err_stream) {
+    if (!opt.lang.empty()) return;
+    if (env && known_lang(env)) {
+        opt.lang = env;
+        return;
+    }
+    // A setting meant for every run should not stop one: say so and go on in Hungarian.
+    if (env && *env)
+        std::fprintf(err_stream, "kavaro: KAVARO_LANG=\"%s\" is neither en nor hu; the interface stays Hungarian\n",
+                     env);
+    opt.lang = "hu";
+}
 
 void frame_print_version(FILE* f) { std::fprintf(f, "kavaro %s\n", KAVARO_VERSION); }
 
@@ -47,6 +62,8 @@ void frame_print_help(FILE* f) {
         "  --record-limit N         stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
+        "  --lang en|hu             the interface in English or in Hungarian (the default);\n"
+        "                           without it, KAVARO_LANG=en|hu chooses\n"
         "  --help                   show this text and exit\n"
         "  --version                show the version and exit\n"
         "\n"
@@ -99,6 +116,14 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             const char* v = value(a);
             if (!v) return 2;
             if (!parse_count(v, out.record_limit)) return bad(a, v);
+        } else if (!std::strcmp(a, "--lang")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!known_lang(v)) {
+                std::fprintf(err_stream, "kavaro: --lang takes en or hu, not \"%s\"\n", v);
+                return 2;
+            }
+            out.lang = v;
         } else if (!std::strcmp(a, "--snapshot-after")) {
             const char* v = value(a);
             if (!v) return 2;

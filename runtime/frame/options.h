@@ -11,6 +11,7 @@ struct FrameOptions {
     int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
     std::string snapshot_file;   // --snapshot FILE.png: one presented frame
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
+    std::string lang;            // --lang en|hu: the interface's language (empty: KAVARO_LANG)
     std::string rest;            // the other arguments, joined by single spaces
 };
 
@@ -18,8 +19,14 @@ extern FrameOptions frame_options;
 
 // Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help or
 // --version (their text printed on `out_stream`), 2 for an option without its value or with a
-// value that is not a number where one is needed (one line on `err_stream`).
+// value that is not a number where one is needed, or a --lang other than en or hu (one line on
+// `err_stream`).
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
+
+// Settles the interface's language: --lang when given, else the KAVARO_LANG value `env`
+// ("en" or "hu"); unset or empty gives "hu", any other value "hu" and one warning line on
+// `err_stream`.
+void frame_resolve_lang(FrameOptions& opt, const char* env, FILE* err_stream);
 
 // The texts of --help and --version.
 void frame_print_help(FILE* f);

@@ -250,6 +250,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     // --help, --version and bad option values end here, before any window or file.
     int status = frame_parse_options(argc, argv, frame_options, stdout, stderr);
     if (status >= 0) return status;
+    frame_resolve_lang(frame_options, std::getenv("KAVARO_LANG"), stderr);
     // Xlib is used from the main and the housekeeping thread (each with a connection of its own).
     XInitThreads();
     frame_set_program_routine(main_routine);

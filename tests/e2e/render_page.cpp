@@ -1,6 +1,6 @@
 // Renders what kavaro shows, without a window: runs the simulation headless in FOLDER (with its
 // kavaro.dat) with the pointer at (X, Y) for some frames (12, or FRAMES) and writes the display
-// page through its palette as a binary PPM.
+// page through its palette as a binary PPM, in the language KAVARO_LANG names.
 //   render_page FOLDER X Y OUT.ppm [FRAMES]
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 
 #include "app/sim_main.h"
 #include "runtime/core/platform.h"
+#include "runtime/frame/options.h"
 #include "runtime/frame/startup.h"
 #include "runtime/frame/threads.h"
 #include "runtime/gfx/image.h"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     if (argc < 5 || chdir(argv[1]) != 0) return 2;
     g_out = argv[4];
     if (argc > 5) g_last_frame = std::atoi(argv[5]);
+    frame_resolve_lang(frame_options, std::getenv("KAVARO_LANG"), stderr);
     frame_init_runtime();
     frame_platform.exit_process = leave;
     frame_platform.stop_leaves_thread = true;

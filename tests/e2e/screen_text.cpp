@@ -1,6 +1,7 @@
 // Reads the text of a screenshot back: every 8x16 cell whose pixels are exactly a glyph of the
 // built-in font in two colours (or one, for a blank) becomes that character, others become '?'.
-//   screen_text FILE.ppm [ROW]     prints rows 1..30 (or one row), 80 characters each
+//   screen_text FILE.ppm [ROW [RRGGBB]]  prints rows 1..30 (or one row), 80 characters each;
+//                                  pixels of colour RRGGBB may belong to the glyph or not
 //   screen_text FILE.ppm find TEXT prints "x y" of TEXT drawn anywhere (any two colours)
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +13,23 @@
 
 namespace {
 
-char cell_char(const std::vector<uint32_t>& px, int w, int row, int col) {
+// Pixels of the colour `over` (a line drawn across the text), when given, may stand for
+// either colour of the cell: the other pixels must still be the glyph's exactly.
+char cell_char(const std::vector<uint32_t>& px, int w, int row, int col, int64_t over = -1) {
     int x0 = col * 8, y0 = row * 16;
-    uint32_t fg = 0, bg = px[static_cast<size_t>(y0) * w + x0];
-    bool have_fg = false;
-    uint8_t bits[16];
+    uint32_t fg = 0, bg = 0;
+    bool have_fg = false, have_bg = false;
+    uint8_t bits[16], known[16];
     for (int r = 0; r < 16; ++r) {
-        bits[r] = 0;
+        bits[r] = known[r] = 0;
         for (int k = 0; k < 8; ++k) {
             uint32_t p = px[static_cast<size_t>(y0 + r) * w + x0 + k];
+            if (p == over) continue;
+            known[r] |= static_cast<uint8_t>(0x80 >> k);
+            if (!have_bg) {
+                bg = p;
+                have_bg = true;
+            }
             if (p == bg) continue;
             if (!have_fg) {
                 fg = p;
@@ -35,8 +44,8 @@ char cell_char(const std::vector<uint32_t>& px, int w, int row, int col) {
         const uint8_t* glyph = &txt_font_8x16_bits[g * 16];
         bool same = true, inverse = true;
         for (int r = 0; r < 16; ++r) {
-            same = same && glyph[r] == bits[r];
-            inverse = inverse && glyph[r] == static_cast<uint8_t>(~bits[r]);
+            same = same && (glyph[r] & known[r]) == bits[r];
+            inverse = inverse && (static_cast<uint8_t>(~glyph[r]) & known[r]) == bits[r];
         }
         if (same || inverse) return static_cast<char>(g);
     }
@@ -96,9 +105,10 @@ int main(int argc, char** argv) {
     if (w < 640 || h < 480) return 2;
     int first = 1, last = 30;
     if (argc > 2) first = last = std::atoi(argv[2]);
+    const int64_t over = argc > 3 ? std::strtol(argv[3], nullptr, 16) : -1;
     for (int row = first; row <= last; ++row) {
         std::string line;
-        for (int col = 0; col < 80; ++col) line += cell_char(px, w, row - 1, col);
+        for (int col = 0; col < 80; ++col) line += cell_char(px, w, row - 1, col, over);
         std::printf("%s\n", line.c_str());
     }
     return 0;

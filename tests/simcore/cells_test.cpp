@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "app/sim_cells.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
+#include "app/sim_texts.h"
 #include "runtime/frame/restart.h"
 #include "simcore/simcore_support.h"
 
@@ -142,6 +145,35 @@ TEST_F(CellsTest, HelpSentencesWithDefaultColours) {
     EXPECT_EQ(str(sim_cell_help.get(rule_row(1, 0))),
               "zold szinu babu menekul (taszitja) kek szinu babu elol");
     EXPECT_TRUE(simcore_dialogs.empty());
+}
+
+// English sentences; every English text as wide as its Hungarian one, and the help sentences
+// with the longest colour names and numbers within the help line's 78 columns.
+TEST_F(CellsTest, EnglishTextsInTheCellsOfTheHungarian) {
+    sim_texts = &sim_texts_en;
+    sim_init_colour_names();
+    factory_layout();
+    sim_set_cell(rule_row(0, 1), kSimColValue, -1);
+    sim_set_cell(rule_row(1, 0), kSimColValue, 1);
+    sim_build_cells();
+    sim_texts = &sim_texts_hu;
+    EXPECT_EQ(str(sim_cell_help.get(kSimRowSpecies)), " 3 different species of particle");
+    EXPECT_EQ(str(sim_cell_help.get(kSimRowCount)), "number of blue particles: 5");
+    EXPECT_EQ(str(sim_cell_help.get(11)), "species 11 has the colour light red (number 12)");
+    EXPECT_EQ(str(sim_cell_help.get(rule_row(0, 1))), "blue particles chase (are drawn to) green particles");
+    EXPECT_EQ(str(sim_cell_help.get(rule_row(1, 0))), "green particles flee (are repelled by) blue particles");
+    const SimTexts &hu = sim_texts_hu, &en = sim_texts_en;
+    auto w = [](const char* s) { return std::strlen(s); };
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(w(en.panel[k]), w(hu.panel[k])) << en.panel[k];
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(w(en.menu[i]), w(hu.menu[i])) << en.menu[i];
+    EXPECT_EQ(w(en.total), w(hu.total));
+    EXPECT_EQ(w(en.turn_hint), w(hu.turn_hint));
+    size_t name = 0, rule = 0;
+    for (const char* c : en.colours) name = std::max(name, w(c));
+    for (const auto& r : en.rule_help) rule = std::max(rule, w(r[0]) + w(r[1]) + w(r[2]));
+    EXPECT_LE(2 * name + rule, 78u);
+    const char* const* c = en.colour_help;
+    EXPECT_LE(name + 2 * 4 + w(c[0]) + w(c[1]) + w(c[2]) + w(c[3]), 78u);  // 4: " -39"
 }
 
 TEST_F(CellsTest, NumberOfSpeciesHeldToOneToTen) {
