@@ -9,7 +9,7 @@ e2e_setup "${KAVARO_PROBE:?}" "$2"
 cp "$KAVARO_PROBE" "$WORK/probe"
 (cd "$WORK" && exec ./probe >"$WORK/out" 2>"$WORK/stderr") &
 APP_PID=$!
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 for _ in $(seq 50); do
   [ "$("$XTOOL" size "$win")" = "640 480" ] && break
