@@ -11,14 +11,16 @@ struct FrameOptions {
     int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
     std::string snapshot_file;   // --snapshot FILE.png: one presented frame
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
+    int32_t scale = 1;           // --scale N: the window N times the page (1 ... 8); 0: auto
     std::string rest;            // the other arguments, joined by single spaces
 };
 
 extern FrameOptions frame_options;
 
-// Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help or
+// Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help, -h or
 // --version (their text printed on `out_stream`), 2 for an option without its value or with a
-// value that is not a number where one is needed (one line on `err_stream`).
+// value out of its range (one line on `err_stream`). Any other argument that starts with "-" gets
+// a one-line warning on `err_stream` and joins the rest.
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
 
 // The texts of --help and --version.

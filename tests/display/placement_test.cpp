@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "runtime/display/display.h"
 
 namespace {
@@ -54,6 +56,39 @@ TEST(Placement, AWindowShowsTheFrameOneToOneUntilTheReshapeArrives) {
     Placement q = disp_compute_placement(640, 480, 640, 480, 1);  // equal sizes: 1:1
     EXPECT_EQ(q.width, 640);
     EXPECT_DOUBLE_EQ(q.scale_x, 1.0);
+}
+
+TEST(Placement, AScaledWindowShowsWholeSquarePixelsFromTheCorner) {
+    for (int32_t n : {2, 3, 8}) {
+        // Before the reshape arrives, and in the window of its size.
+        for (auto [cw, ch] : {std::pair{640, 400}, {640 * n, 480 * n}}) {
+            Placement p = disp_compute_placement(cw, ch, 640, 480, 0, n);
+            EXPECT_EQ(p.left, 0);
+            EXPECT_EQ(p.top, 0);
+            EXPECT_EQ(p.width, 640 * n);
+            EXPECT_EQ(p.height, 480 * n);
+            EXPECT_DOUBLE_EQ(p.scale_x, n);
+            EXPECT_DOUBLE_EQ(p.scale_y, n);
+            EXPECT_EQ(p.bars, 0);
+        }
+    }
+    // Full screen is the same at every scale.
+    Placement f = disp_compute_placement(1920, 1080, 640, 480, 2, 3);
+    EXPECT_EQ(f.width, 1440);
+    EXPECT_EQ(f.left, 240);
+}
+
+TEST(Placement, AutoScaleIsTheLargestThatFitsNineTenthsOfTheScreen) {
+    EXPECT_EQ(disp_auto_scale(1920, 1080, 640, 480), 2);
+    EXPECT_EQ(disp_auto_scale(3840, 2160, 640, 480), 4);
+    EXPECT_EQ(disp_auto_scale(2560, 1440, 640, 480), 2);  // 3 x 480 > 1296
+    EXPECT_EQ(disp_auto_scale(1280, 1024, 640, 480), 1);  // 2 x 640 > 1152
+    EXPECT_EQ(disp_auto_scale(640, 480, 640, 480), 1);    // nothing fits: the page's size
+    EXPECT_EQ(disp_auto_scale(7680, 4320, 640, 480), 8);
+    EXPECT_EQ(disp_auto_scale(100000, 100000, 640, 480), 8);
+    // Exactly nine tenths fits.
+    EXPECT_EQ(disp_auto_scale(100, 100, 30, 30), 3);
+    EXPECT_EQ(disp_auto_scale(100, 99, 30, 30), 2);
 }
 
 // Applies a pending request as the presenter does.
