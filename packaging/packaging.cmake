@@ -34,6 +34,15 @@ foreach(f kavaro.6 changelog)
 endforeach()
 
 install(TARGETS kavaro RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# A stripped program also loses the compilers' notes, as Debian's own stripping does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kavaro\" RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR \"objcopy failed on kavaro\")
+    endif()
+  endif()")
 install(FILES "${pkg_src}/installed" DESTINATION "${KAVARO_MARKER_DIR}")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
