@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes a picture of the running program under a private Xvfb:
 #   scripts/screenshot.sh [OUT.png]   into OUT.png, by default build/screenshot.png
-#   scripts/screenshot.sh --refresh   docs/screenshot.png anew: random rules, 8 s in
+#   scripts/screenshot.sh --refresh   docs/screenshot.png anew: random rules, scattered, 3 s in
+#                                     (the rules differ every time: look, and run again to taste)
 # Builds first when needed. The program runs in a temporary folder with a fresh state file and
 # writes the picture itself (--snapshot), as the window shows it.
 # SHOT_X / SHOT_Y place the pointer (default: over the panel, menu hidden); SHOT_KEYS are typed
@@ -13,8 +14,8 @@ build="${KAVARO_BUILD:-$root/build}"
 case "${1:-}" in
   --refresh)
     out="$root/docs/screenshot.png"
-    SHOT_KEYS="${SHOT_KEYS-r}"
-    SHOT_WAIT="${SHOT_WAIT:-8}"
+    SHOT_KEYS="${SHOT_KEYS-rq}"
+    SHOT_WAIT="${SHOT_WAIT:-3}"
     ;;
   -*) echo "usage: $0 [--refresh | OUT.png]" >&2; exit 2 ;;
   "") out="$build/screenshot.png" ;;
