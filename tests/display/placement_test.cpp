@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <tuple>
 
 #include "runtime/display/display.h"
 
@@ -59,36 +59,22 @@ TEST(Placement, AWindowShowsTheFrameOneToOneUntilTheReshapeArrives) {
 }
 
 TEST(Placement, AScaledWindowShowsWholeSquarePixelsFromTheCorner) {
-    for (int32_t n : {2, 3, 8}) {
-        // Before the reshape arrives, and in the window of its size.
-        for (auto [cw, ch] : {std::pair{640, 400}, {640 * n, 480 * n}}) {
-            Placement p = disp_compute_placement(cw, ch, 640, 480, 0, n);
-            EXPECT_EQ(p.left, 0);
-            EXPECT_EQ(p.top, 0);
-            EXPECT_EQ(p.width, 640 * n);
-            EXPECT_EQ(p.height, 480 * n);
-            EXPECT_DOUBLE_EQ(p.scale_x, n);
-            EXPECT_DOUBLE_EQ(p.scale_y, n);
-            EXPECT_EQ(p.bars, 0);
-        }
+    // Before the reshape arrives (640 x 400) as in the window of its size; full screen as ever.
+    for (auto [cw, ch, n] : {std::tuple{640, 400, 3}, {1920, 1440, 3}, {5120, 3840, 8}}) {
+        Placement p = disp_compute_placement(cw, ch, 640, 480, 0, n);
+        EXPECT_EQ(std::tuple(p.left, p.top, p.width, p.height, p.scale_x, p.scale_y, p.bars),
+                  std::tuple(0, 0, 640 * n, 480 * n, double(n), double(n), 0));
     }
-    // Full screen is the same at every scale.
-    Placement f = disp_compute_placement(1920, 1080, 640, 480, 2, 3);
-    EXPECT_EQ(f.width, 1440);
-    EXPECT_EQ(f.left, 240);
+    EXPECT_EQ(disp_compute_placement(1920, 1080, 640, 480, 2, 3).left, 240);
 }
 
 TEST(Placement, AutoScaleIsTheLargestThatFitsNineTenthsOfTheScreen) {
-    EXPECT_EQ(disp_auto_scale(1920, 1080, 640, 480), 2);
-    EXPECT_EQ(disp_auto_scale(3840, 2160, 640, 480), 4);
-    EXPECT_EQ(disp_auto_scale(2560, 1440, 640, 480), 2);  // 3 x 480 > 1296
-    EXPECT_EQ(disp_auto_scale(1280, 1024, 640, 480), 1);  // 2 x 640 > 1152
-    EXPECT_EQ(disp_auto_scale(640, 480, 640, 480), 1);    // nothing fits: the page's size
-    EXPECT_EQ(disp_auto_scale(7680, 4320, 640, 480), 8);
-    EXPECT_EQ(disp_auto_scale(100000, 100000, 640, 480), 8);
-    // Exactly nine tenths fits.
-    EXPECT_EQ(disp_auto_scale(100, 100, 30, 30), 3);
-    EXPECT_EQ(disp_auto_scale(100, 99, 30, 30), 2);
+    // (screen, frame, want): 3 x 480 > 1296 on 2560 x 1440; none fits; at most 8; exactly 9/10.
+    for (auto [sw, sh, fw, fh, want] : {std::tuple{1920, 1080, 640, 480, 2}, {3840, 2160, 640, 480, 4},
+                                        {2560, 1440, 640, 480, 2}, {640, 480, 640, 480, 1},
+                                        {100000, 100000, 640, 480, 8}, {100, 100, 30, 30, 3},
+                                        {100, 99, 30, 30, 2}})
+        EXPECT_EQ(disp_auto_scale(sw, sh, fw, fh), want) << sw << "x" << sh;
 }
 
 // Applies a pending request as the presenter does.

@@ -109,8 +109,7 @@ TEST_F(MouseTest, AScaledWindowReadsPagePixels) {
     mode12();
     disp_publish_placement(disp_compute_placement(1920, 1440, 640, 480, 0, 3), 640, 480);
     // (client, page): each page pixel is three client pixels wide.
-    for (auto [c, want] : {std::pair{300, 100.0f}, {302, 100.0f}, {303, 101.0f}, {0, 0.0f},
-                           {1919, 639.0f}, {5000, 639.0f}}) {
+    for (auto [c, want] : {std::pair{300, 100.0f}, {302, 100.0f}, {303, 101.0f}, {1919, 639.0f}}) {
         input_mouse_event(INPUT_MOUSE_MOTION, 0, c, c);
         while (input_mouse_poll()) {
         }
