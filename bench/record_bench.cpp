@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,7 +91,8 @@ void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
         state.counters["written"] = static_cast<double>(c.written);
         state.counters["dropped"] = static_cast<double>(c.dropped);
         record_reset();
-        std::system(("rm -rf " + g_dir).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(g_dir, ignored);
     }
     state.counters["force_threads"] = sim_force_threads();
     state.SetLabel(record ? "recording every new frame" : "not recording");
@@ -133,7 +135,8 @@ void BM_PresenterHandsOverAFrame(benchmark::State& state) {
     std::fclose(quiet);
     state.counters["dropped"] = static_cast<double>(record_counts().dropped);
     record_reset();
-    std::system(("rm -rf " + g_dir).c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(g_dir, ignored);
 }
 BENCHMARK(BM_PresenterHandsOverAFrame)->Unit(benchmark::kMicrosecond)->Iterations(200);
 

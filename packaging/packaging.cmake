@@ -3,9 +3,9 @@
 include(GNUInstallDirs)
 
 # The program's name among desktop programs, and where people find it.
-set(KAVARO_APP_ID "org.kavaro.Kavaro")
-set(KAVARO_HOMEPAGE "https://kavaro.org/")
-set(KAVARO_SCREENSHOT_URL "https://kavaro.org/screenshot.png")
+# No web site yet: neither the package nor the software-centre metadata names one (a screenshot
+# there would need one too). The id is in lower case, as AppStream asks.
+set(KAVARO_APP_ID "org.kavaro.kavaro")
 set(KAVARO_MAINTAINER "The Kavaro developers <developers@kavaro.org>")
 set(KAVARO_RELEASE_DATE "2026-12-08")
 set(KAVARO_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 12:00:00 +0000")
@@ -34,15 +34,29 @@ foreach(f kavaro.6 changelog)
 endforeach()
 
 install(TARGETS kavaro RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# A stripped program also loses the compilers' notes, as Debian's own stripping does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kavaro\" RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR \"objcopy failed on kavaro\")
+    endif()
+  endif()")
 install(FILES "${pkg_src}/installed" DESTINATION "${KAVARO_MARKER_DIR}")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
-foreach(size 48 128 256)
+foreach(size ${KAVARO_ICON_SIZES})
   install(FILES "${pkg_src}/icons/kavaro-${size}.png"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" RENAME "${KAVARO_APP_ID}.png")
 endforeach()
+install(FILES "${pkg_src}/icons/kavaro.svg"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps" RENAME "${KAVARO_APP_ID}.svg")
 install(FILES "${pkg_out}/kavaro.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${pkg_src}/copyright" "${pkg_out}/changelog.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
+# The package holds only the program: making it (cpack, make install) builds no test or benchmark.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kavaro)
@@ -57,7 +71,6 @@ mouse; a text panel steps the physics, a grid of cells edits the species and
 their rules, and single keys give random rules and counts. The whole state is
 kept in one text file in the user's data folder. The program's own texts are
 Hungarian.")
-set(CPACK_PACKAGE_HOMEPAGE_URL "${KAVARO_HOMEPAGE}")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Takes a picture of the running program under a private Xvfb: scripts/screenshot.sh [OUT.png]
+# Takes a picture of the running program under a private Xvfb:
+#   scripts/screenshot.sh [OUT.png]   into OUT.png, by default build/screenshot.png
+#   scripts/screenshot.sh --refresh   docs/screenshot.png anew: random rules, scattered, 3 s in
+#                                     (the rules differ every time: look, and run again to taste)
 # Builds first when needed. The program runs in a temporary folder with a fresh state file and
 # writes the picture itself (--snapshot), as the window shows it.
 # SHOT_X / SHOT_Y place the pointer (default: over the panel, menu hidden); SHOT_KEYS are typed
@@ -7,13 +10,22 @@
 # picture to the one taken.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-out="${1:-$root/docs/screenshot.png}"
 build="${KAVARO_BUILD:-$root/build}"
+case "${1:-}" in
+  --refresh)
+    out="$root/docs/screenshot.png"
+    SHOT_KEYS="${SHOT_KEYS-rq}"
+    SHOT_WAIT="${SHOT_WAIT:-3}"
+    ;;
+  -*) echo "usage: $0 [--refresh | OUT.png]" >&2; exit 2 ;;
+  "") out="$build/screenshot.png" ;;
+  *) out="$1" ;;
+esac
 [ -x "$build/kavaro" ] && [ -x "$build/tests/xtool" ] || "$root/scripts/build.sh" "$build"
 source "$root/tests/e2e/lib.sh"
 e2e_setup "$build/kavaro" "$build/tests/xtool"
 e2e_start --snapshot "$WORK/shot.png" --snapshot-after "${SHOT_WAIT:-3}"
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 xdotool mousemove --window "$win" "${SHOT_X:-200}" "${SHOT_Y:-100}"
 if [ -n "${SHOT_KEYS:-}" ]; then

@@ -6,6 +6,8 @@ packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libb
   file dpkg-dev lintian desktop-file-utils appstream man-db libpng-dev libhwy-dev)
 # Keyboard layouts for the end-to-end key test.
 packages+=(x11-xkb-utils)
+# The icons are drawn as SVG and rendered by rsvg-convert; xprop reads the window's properties.
+packages+=(librsvg2-bin x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,7 +15,7 @@ source "$root/tests/e2e/lib.sh"
 e2e_setup "$build/kavaro" "$build/tests/xtool"
 
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 

@@ -34,6 +34,7 @@ struct DialogView {
     DialogLayout layout;
     std::vector<uint32_t> pixels;
     int32_t left = 0, top = 0;
+    int32_t scale = 1;  // drawn that many times larger, as the page is
 };
 DialogView g_view;
 
@@ -161,7 +162,9 @@ void disp_dialog_key(int32_t ch) {
 
 void disp_dialog_click(int32_t x, int32_t y) {
     if (!disp_dialog_open() || g_view.serial != g_request.serial) return;
-    int32_t hit = disp_dialog_hit(g_view.layout, x - g_view.left, y - g_view.top);
+    if (x < g_view.left || y < g_view.top) return;
+    int32_t s = g_view.scale > 0 ? g_view.scale : 1;
+    int32_t hit = disp_dialog_hit(g_view.layout, (x - g_view.left) / s, (y - g_view.top) / s);
     if (hit >= 0) answer(hit);
 }
 
@@ -182,9 +185,10 @@ const uint32_t* disp_dialog_picture(DialogLayout* layout, uint64_t* serial) {
     return g_view.pixels.data();
 }
 
-void disp_dialog_place(int32_t left, int32_t top) {
+void disp_dialog_place(int32_t left, int32_t top, int32_t scale) {
     g_view.left = left;
     g_view.top = top;
+    g_view.scale = scale;
 }
 
 // ---- Asking threads ----

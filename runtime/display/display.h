@@ -76,8 +76,17 @@ struct Placement {
     double scale_x = 1, scale_y = 1;
     int32_t bars = 0;  // 0 none, 1 left and right, 2 above and below
 };
+// In a window (mode 0) the frame is drawn `window_scale` times larger at the top-left corner.
 Placement disp_compute_placement(int32_t client_w, int32_t client_h, int32_t frame_w,
-                                 int32_t frame_h, int32_t fullscreen_mode);
+                                 int32_t frame_h, int32_t fullscreen_mode, int32_t window_scale = 1);
+
+// ---- Window scale (--scale) ----
+// The window shows the frame N times larger (1 ... 8) while not full screen; set at start-up.
+void disp_set_window_scale(int32_t n);
+int32_t disp_window_scale();
+// The largest N (1 ... 8) whose window, N times frame_w x frame_h, fits in nine tenths of the
+// screen's width and height; 1 when none does.
+int32_t disp_auto_scale(int32_t screen_w, int32_t screen_h, int32_t frame_w, int32_t frame_h);
 
 // The placement as the mouse mapping sees it (published by the presenter).
 struct MousePlacement {
@@ -160,4 +169,5 @@ void disp_dialog_render(const DialogLayout& l, const char* caption, const char* 
 int32_t disp_dialog_hit(const DialogLayout& l, int32_t x, int32_t y);
 // Main thread, presenter: the open dialog's picture and layout (nullptr when none).
 const uint32_t* disp_dialog_picture(DialogLayout* layout, uint64_t* serial);
-void disp_dialog_place(int32_t left, int32_t top);
+// The box's top-left corner in the client area, and how many times larger it is drawn.
+void disp_dialog_place(int32_t left, int32_t top, int32_t scale = 1);

@@ -8,6 +8,7 @@ namespace {
 std::atomic<int32_t> g_mode{0};
 std::atomic<int32_t> g_requested{-1};
 std::atomic<int32_t> g_smooth{0};
+std::atomic<int32_t> g_window_scale{1};
 
 // The placement the mouse coordinates go back through.
 std::atomic<int32_t> g_left{0}, g_top{0}, g_frame_w{0}, g_frame_h{0};
@@ -36,10 +37,18 @@ int32_t disp_pick_present_slot(const int32_t state[3], const uint64_t order[3]) 
     return best >= 0 ? best : shown;
 }
 
-Placement disp_compute_placement(int32_t cw, int32_t ch, int32_t w, int32_t h, int32_t mode) {
+Placement disp_compute_placement(int32_t cw, int32_t ch, int32_t w, int32_t h, int32_t mode,
+                                 int32_t window_scale) {
     Placement p;
     p.width = w;
     p.height = h;
+    if (mode == 0 && window_scale > 1 && w > 0 && h > 0) {
+        // Square, whole pixels from the top-left corner, also before the reshape arrives.
+        p.width = w * window_scale;
+        p.height = h * window_scale;
+        p.scale_x = p.scale_y = window_scale;
+        return p;
+    }
     if (w <= 0 || h <= 0 || cw <= 0 || ch <= 0 || (cw == w && ch == h) || mode == 0) return p;
     if (mode == 2 && static_cast<int64_t>(w) * ch != static_cast<int64_t>(cw) * h) {
         double aspect = static_cast<double>(w) / h;
@@ -61,6 +70,19 @@ Placement disp_compute_placement(int32_t cw, int32_t ch, int32_t w, int32_t h, i
     p.scale_x = static_cast<double>(p.width) / w;
     p.scale_y = static_cast<double>(p.height) / h;
     return p;
+}
+
+void disp_set_window_scale(int32_t n) { g_window_scale.store(n < 1 ? 1 : n > 8 ? 8 : n); }
+int32_t disp_window_scale() { return g_window_scale.load(); }
+
+int32_t disp_auto_scale(int32_t screen_w, int32_t screen_h, int32_t frame_w, int32_t frame_h) {
+    if (frame_w <= 0 || frame_h <= 0) return 1;
+    int32_t n = 8;
+    // N x frame <= 9/10 x screen, in whole numbers.
+    while (n > 1 && (int64_t{10} * n * frame_w > int64_t{9} * screen_w ||
+                     int64_t{10} * n * frame_h > int64_t{9} * screen_h))
+        --n;
+    return n;
 }
 
 void disp_publish_placement(const Placement& p, int32_t frame_w, int32_t frame_h) {

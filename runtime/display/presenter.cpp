@@ -123,13 +123,16 @@ void draw_dialog() {
             return;
         g_pr.dialog_serial = serial;
     }
-    int32_t left = (g_pr.client_w - l.width) / 2, top = (g_pr.client_h - l.height) / 2;
+    // As large as the page's pixels, when it fits.
+    int32_t n = disp_window_scale();
+    while (n > 1 && (l.width * n > g_pr.client_w || l.height * n > g_pr.client_h)) --n;
+    int32_t left = (g_pr.client_w - l.width * n) / 2, top = (g_pr.client_h - l.height * n) / 2;
     if (left < 0) left = 0;
     if (top < 0) top = 0;
-    disp_dialog_place(left, top);
+    disp_dialog_place(left, top, n);
     draw_textured(g_pr.dialog_texture, g_pr.dialog_tex_w, g_pr.dialog_tex_h, l.width, l.height,
-                  static_cast<float>(left), static_cast<float>(top), static_cast<float>(l.width),
-                  static_cast<float>(l.height), false);
+                  static_cast<float>(left), static_cast<float>(top), static_cast<float>(l.width * n),
+                  static_cast<float>(l.height * n), false);
 }
 
 void close_window() {
@@ -211,13 +214,14 @@ void disp_present() {
     const FrameSlot& slot = disp_slots[d.slot];
     int32_t w = slot.width, h = slot.height;
 
-    // The window follows the frame.
+    // The window follows the frame, N times larger.
     g_pr.window_reshaped = false;
     ScreenModeState sm = disp_screen_state();
+    const int32_t n = disp_window_scale();
     if (sm.mode == 0 && sm.requested == -1) {
         bool size_changed = w != g_pr.prev_frame_w || h != g_pr.prev_frame_h;
-        if ((g_pr.client_w != w || g_pr.client_h != h) && (g_pr.size_follows_frame || size_changed)) {
-            glutReshapeWindow(w, h);
+        if ((g_pr.client_w != w * n || g_pr.client_h != h * n) && (g_pr.size_follows_frame || size_changed)) {
+            glutReshapeWindow(w * n, h * n);
             glutPostRedisplay();
             g_pr.reshape_pending = true;
         }
@@ -231,7 +235,7 @@ void disp_present() {
             if (sm.mode == 0) glutFullScreen();
         } else if (sm.mode != 0) {
             glutLeaveFullScreen();
-            glutReshapeWindow(w, h);
+            glutReshapeWindow(w * n, h * n);
             glutPostRedisplay();
             g_pr.reshape_pending = true;
         }
@@ -242,7 +246,7 @@ void disp_present() {
         sm = now;
     }
 
-    Placement p = disp_compute_placement(g_pr.client_w, g_pr.client_h, w, h, sm.mode);
+    Placement p = disp_compute_placement(g_pr.client_w, g_pr.client_h, w, h, sm.mode, n);
     disp_publish_placement(p, w, h);
 
     // One unit is one client pixel, y downwards.

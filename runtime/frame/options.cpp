@@ -35,6 +35,18 @@ bool parse_seconds(const char* s, double& v) {
 
 bool known_lang(const char* s) { return !std::strcmp(s, "en") || !std::strcmp(s, "hu"); }
 
+// --scale: 1 to 8, or "auto" (0).
+bool parse_scale(const char* s, int32_t& v) {
+    if (!std::strcmp(s, "auto")) {
+        v = 0;
+        return true;
+    }
+    int64_t n = 0;
+    if (!parse_count(s, n) || n < 1 || n > 8) return false;
+    v = static_cast<int32_t>(n);
+    return true;
+}
+
 }  // namespace
 
 void frame_resolve_lang(FrameOptions& opt, const char* env, FILE* err_stream) {
@@ -62,9 +74,11 @@ void frame_print_help(FILE* f) {
         "  --record-limit N         stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
-        "  --lang en|hu             the interface in English or in Hungarian (the default);\n"
-        "                           without it, KAVARO_LANG=en|hu chooses\n"
-        "  --help                   show this text and exit\n"
+        "  --lang en|hu             the interface in English or in Hungarian (the default)\n"
+        "  --scale N|auto           show the page N times larger (1 to 8) with square, sharp\n"
+        "                           pixels; auto: the largest N whose window fits in nine\n"
+        "                           tenths of the screen (default 1)\n"
+        "  -h, --help               show this text and exit\n"
         "  --version                show the version and exit\n"
         "\n"
         "Mouse:\n"
@@ -79,11 +93,32 @@ void frame_print_help(FILE* f) {
         "  m  save the state                b  reload the saved state\n"
         "  o  factory settings              Escape  save and quit\n"
         "  Alt+Enter  full screen           Pause  hold until the next key\n"
+        "  Ctrl+Break (Ctrl+Pause)  end the program without saving\n"
+        "  Alt+Enter steps through: window, full screen stretched, the same smoothed, full\n"
+        "  screen with the page's proportions, the same smoothed, and back to the window.\n"
+        "\n"
+        "Species editor:\n"
+        "  the first number is how many species there are; then each species' count and\n"
+        "  colour; in the rule grid, row a, column b is what species a does towards species\n"
+        "  b: -1 chases it, 0 ignores it, 1 flees it.\n"
         "\n"
         "State file:\n"
         "  kavaro.dat beside the program; for an installed program, or when the program's\n"
         "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
-        "  ~/.local/share/kavaro/kavaro.dat).\n",
+        "  ~/.local/share/kavaro/kavaro.dat).\n"
+        "\n"
+        "Environment:\n"
+        "  KAVARO_ISA=scalar|avx2|avx512  the instruction set of the force step, at most\n"
+        "                           this one (default: the best the processor has); the\n"
+        "                           results are the same with every one\n"
+        "  KAVARO_LANG=en|hu        the interface's language when --lang is not given\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every ordinary end (Escape, the close button, Ctrl+Break, an error dialog's No)\n"
+        "  1  no X display, no display mode, or no folder that can keep the state file\n"
+        "  2  an option without its value or with a value out of its range\n"
+        "\n"
+        "Other arguments join the command line, which the program does not read.\n",
         f);
 }
 
@@ -96,11 +131,11 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             std::fprintf(err_stream, "kavaro: %s needs a value (see kavaro --help)\n", name);
             return nullptr;
         };
-        auto bad = [&](const char* name, const char* v) {
-            std::fprintf(err_stream, "kavaro: %s needs a number, not \"%s\"\n", name, v);
+        auto bad = [&](const char* name, const char* what, const char* v) {
+            std::fprintf(err_stream, "kavaro: %s needs %s, not \"%s\"\n", name, what, v);
             return 2;
         };
-        if (!std::strcmp(a, "--help")) {
+        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
             out.help = true;
         } else if (!std::strcmp(a, "--version")) {
             out.version = true;
@@ -115,7 +150,7 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
         } else if (!std::strcmp(a, "--record-limit")) {
             const char* v = value(a);
             if (!v) return 2;
-            if (!parse_count(v, out.record_limit)) return bad(a, v);
+            if (!parse_count(v, out.record_limit)) return bad(a, "a whole number of 0 or more", v);
         } else if (!std::strcmp(a, "--lang")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -127,8 +162,14 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
         } else if (!std::strcmp(a, "--snapshot-after")) {
             const char* v = value(a);
             if (!v) return 2;
-            if (!parse_seconds(v, out.snapshot_after)) return bad(a, v);
+            if (!parse_seconds(v, out.snapshot_after)) return bad(a, "a number of seconds of 0 or more", v);
+        } else if (!std::strcmp(a, "--scale")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!parse_scale(v, out.scale)) return bad(a, "a whole number from 1 to 8 or auto", v);
         } else {
+            if (a[0] == '-')
+                std::fprintf(err_stream, "kavaro: unknown option \"%s\" (see kavaro --help); it joins the command line\n", a);
             if (!out.rest.empty()) out.rest += ' ';
             out.rest += a;
         }

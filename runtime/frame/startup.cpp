@@ -22,6 +22,7 @@
 #include "runtime/frame/line_input.h"
 #include "runtime/frame/options.h"
 #include "runtime/frame/threads.h"
+#include "runtime/frame/window_identity.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
 #include "runtime/input/input.h"
@@ -55,6 +56,7 @@ void init_key_traps() {
 #define KAVARO_INSTALL_MARKER "../share/kavaro/installed"
 #endif
 
+const char kWindowTitle[] = "Kavaro";
 const char kStateFile[] = "kavaro.dat";
 // The name the saves write through; a copy cut short leaves only this behind.
 const char kTempFile[] = "kavaro.tmp";
@@ -296,14 +298,20 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(640, 400);
+    // --scale auto measures the screen against the program's 640 x 480 page.
+    int32_t scale = frame_options.scale > 0 ? frame_options.scale
+                                            : disp_auto_scale(glutGet(GLUT_SCREEN_WIDTH),
+                                                              glutGet(GLUT_SCREEN_HEIGHT), 640, 480);
+    disp_set_window_scale(scale);
+    glutInitWindowSize(640 * scale, 400 * scale);
     if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
         disp_set_window_expected(0);
         // At once: the files belong to the program thread, which is running.
         frame_platform.close_all_files = nullptr;
         frame_exit(1);
     }
-    glutCreateWindow("Untitled");
+    glutCreateWindow(kWindowTitle);
+    frame_name_window(kWindowTitle);
     disp_window_created();
 
     GLenum err = glewInit();

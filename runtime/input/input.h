@@ -50,6 +50,8 @@ void input_mouse_queue_clear();
 void input_key_event(int32_t code, int32_t down);
 // A key-down translated as if Shift were held (keys whose press the platform loses).
 void input_key_event_shifted(int32_t code);
+// A key-down of a character typed with AltGr: translated without the Alt keys held.
+void input_key_event_level3(int32_t code);
 // kind INPUT_MOUSE_WHEEL: button holds the direction (> 0 up, < 0 down).
 void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y);
 
@@ -114,8 +116,9 @@ constexpr int32_t kPhysicalKeys = 256;
 // typed_sym the symbol with Shift, Caps Lock and Num Lock applied (never Ctrl or Alt). 0: no code.
 int32_t input_physical_code(uint32_t base_sym, uint32_t typed_sym, bool ctrl_held);
 // A press adds `code` and remembers it with the key (a press again is auto-repeat); the release
-// takes away what the press added, whatever `code` is then.
-void input_physical_key(int32_t key, int32_t code, bool down);
+// takes away what the press added, whatever `code` is then. `level3`: a character typed with
+// AltGr, which the Alt key held does not change.
+void input_physical_key(int32_t key, int32_t code, bool down, bool level3 = false);
 // A modifier found held when the window gets the keyboard: held, but not typed.
 void input_physical_key_held(int32_t key, int32_t code);
 // Every held key not in still_down (all of them when null) is let go.

@@ -118,7 +118,7 @@ int32_t input_physical_code(uint32_t base_sym, uint32_t typed_sym, bool ctrl_hel
     return 0;
 }
 
-void input_physical_key(int32_t key, int32_t code, bool down) {
+void input_physical_key(int32_t key, int32_t code, bool down, bool level3) {
     if (key < 0 || key >= kPhysicalKeys) return;
     if (!down) {
         if (g_held[key] != 0)
@@ -139,7 +139,10 @@ void input_physical_key(int32_t key, int32_t code, bool down) {
     // Auto-repeat presses again without a release; a changed modifier may change the code.
     if (g_held[key] != 0 && g_held[key] != code) let_go(key);
     g_held[key] = code;
-    input_key_event(code, 1);
+    if (level3)
+        input_key_event_level3(code);
+    else
+        input_key_event(code, 1);
 }
 
 void input_physical_key_held(int32_t key, int32_t code) {

@@ -31,11 +31,13 @@ bool alt_held() {
 
 // Set while a key is fed with a Shift the down list does not show.
 thread_local bool t_force_shift = false;
+// Set while a character typed with AltGr is fed: the Alt key it holds made the character.
+thread_local bool t_ignore_alt = false;
 
 // Alt wins over Ctrl, Ctrl over Shift.
 int modifier_column() {
     if (t_force_shift) return INPUT_MOD_SHIFT;
-    if (alt_held()) return INPUT_MOD_ALT;
+    if (!t_ignore_alt && alt_held()) return INPUT_MOD_ALT;
     if (ctrl_held()) return INPUT_MOD_CTRL;
     if (shift_held()) return INPUT_MOD_SHIFT;
     return INPUT_MOD_NONE;
@@ -196,7 +198,7 @@ void input_key_event(int32_t code, int32_t down) {
         return;
     }
     if (frame_run.suspended.fetch_and(static_cast<uint8_t>(~1u)) & 1) return;
-    if (k == 13 && alt_held()) {
+    if (k == 13 && !t_ignore_alt && alt_held()) {
         disp_fullscreen_cycle();
         return;
     }
@@ -228,6 +230,12 @@ void input_key_event_shifted(int32_t code) {
     t_force_shift = true;
     input_key_event(code, 1);
     t_force_shift = false;
+}
+
+void input_key_event_level3(int32_t code) {
+    t_ignore_alt = true;
+    input_key_event(code, 1);
+    t_ignore_alt = false;
 }
 
 StringValue* input_inkey() {

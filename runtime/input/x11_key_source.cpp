@@ -20,6 +20,7 @@ struct KeySource {
     Display* dpy = nullptr;
     Window window = 0;
     unsigned num_lock_mask = 0;
+    unsigned level3_mask = 0;  // AltGr: the layout's third level
     int xkb_event = -1;  // the Xkb extension's event type
 };
 KeySource g_src;  // main thread only
@@ -42,6 +43,7 @@ int on_x_error(Display* dpy, XErrorEvent* e) {
 
 void read_layout() {
     g_src.num_lock_mask = XkbKeysymToModifiers(g_src.dpy, XK_Num_Lock);
+    g_src.level3_mask = XkbKeysymToModifiers(g_src.dpy, XK_ISO_Level3_Shift);
 }
 
 // The key's symbol in the layout group of `state` with no modifier; a key with fewer groups
@@ -55,24 +57,41 @@ uint32_t base_symbol(KeyCode key, unsigned state) {
     return static_cast<uint32_t>(sym);
 }
 
-void key_event(const XKeyEvent& k) {
-    unsigned state = k.state;
-    // The typed symbol takes the layout group, Shift, Caps Lock and Num Lock, never Ctrl or Alt:
-    // the translation table, not the layout, says what Ctrl and Alt do.
-    unsigned mods = state & (ShiftMask | LockMask | g_src.num_lock_mask);
+// The symbol the key types with `mods` in the layout group of `state`, Caps Lock applied.
+KeySym typed_symbol(KeyCode key, unsigned state, unsigned mods) {
     unsigned consumed = 0;
     KeySym typed = NoSymbol;
-    if (!XkbLookupKeySym(g_src.dpy, static_cast<KeyCode>(k.keycode),
-                         XkbBuildCoreState(mods, XkbGroupForCoreState(state)), &consumed, &typed))
-        typed = NoSymbol;
+    if (!XkbLookupKeySym(g_src.dpy, key, XkbBuildCoreState(mods, XkbGroupForCoreState(state)),
+                         &consumed, &typed))
+        return NoSymbol;
     if ((mods & LockMask) && !(consumed & LockMask)) {
         KeySym lower = NoSymbol, upper = NoSymbol;
         XConvertCase(typed, &lower, &upper);
         typed = upper;
     }
-    int32_t code = input_physical_code(base_symbol(static_cast<KeyCode>(k.keycode), state),
-                                       static_cast<uint32_t>(typed), (state & ControlMask) != 0);
-    input_physical_key(static_cast<int32_t>(k.keycode), code, k.type == KeyPress);
+    return typed;
+}
+
+void key_event(const XKeyEvent& k) {
+    unsigned state = k.state;
+    KeyCode key = static_cast<KeyCode>(k.keycode);
+    // The typed symbol takes the layout group, Shift, Caps Lock and Num Lock, never Ctrl or Alt:
+    // the translation table, not the layout, says what Ctrl and Alt do.
+    unsigned mods = state & (ShiftMask | LockMask | g_src.num_lock_mask);
+    KeySym typed = typed_symbol(key, state, mods);
+    // AltGr (the third level) is part of the character where the key has one there: "@" on a
+    // German Q. Elsewhere it stays the right Alt key.
+    bool level3 = false;
+    if (g_src.level3_mask && (state & g_src.level3_mask)) {
+        KeySym third = typed_symbol(key, state, mods | g_src.level3_mask);
+        if (third != NoSymbol && third != typed) {
+            typed = third;
+            level3 = true;
+        }
+    }
+    int32_t code = input_physical_code(base_symbol(key, state), static_cast<uint32_t>(typed),
+                                       (state & ControlMask) != 0);
+    input_physical_key(static_cast<int32_t>(k.keycode), code, k.type == KeyPress, level3);
 }
 
 // After the window gets the keyboard: what the server says is held. Keys released elsewhere let
@@ -144,7 +163,9 @@ void input_x11_keys_pump() {
         switch (e.type) {
             case KeyPress:
             case KeyRelease:
-                key_event(e.xkey);
+                // Only the keyboard's own keys: another program's sent events reach the window
+                // whoever has the keyboard.
+                if (!e.xany.send_event) key_event(e.xkey);
                 break;
             case FocusOut:
                 // The keyboard went elsewhere: its releases will not come here.

@@ -52,7 +52,7 @@ struct Recorder {
     // Snapshot: 0 waiting, 1 taken (the writer's), 2 done.
     Picture shot;
     std::atomic<int32_t> shot_state{0};
-    bool swarm_seen = false;  // presenter only
+    std::atomic<bool> swarm_seen{false};  // written by the presenter
     std::chrono::steady_clock::time_point shot_due;
 
     int64_t next_number = 1;  // writer only
@@ -315,8 +315,8 @@ void record_presented(const FrameSlot& slot, bool uploaded) {
     }
     if (r.snapshot && fits && r.shot_state.load(std::memory_order_relaxed) == 0 && shows_swarm(slot)) {
         auto now = std::chrono::steady_clock::now();
-        if (!r.swarm_seen) {
-            r.swarm_seen = true;
+        if (!r.swarm_seen.load(std::memory_order_relaxed)) {
+            r.swarm_seen.store(true, std::memory_order_relaxed);
             r.shot_due = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                    std::chrono::duration<double>(r.settings.snapshot_after));
         }
@@ -360,8 +360,13 @@ void record_finish(int32_t wait_ms, FILE* err) {
                          static_cast<long long>(r.dropped.load()), rate,
                          r.failed.load() ? " (stopped after a failed write)" : "");
         }
-        if (r.snapshot && r.shot_state.load() == 0)
-            std::fprintf(err, "kavaro: no snapshot was written: the run ended before the swarm was shown\n");
+        if (r.snapshot && r.shot_state.load() == 0) {
+            if (r.swarm_seen.load())
+                std::fprintf(err, "kavaro: no snapshot was written: the run ended before the %g s wait was over\n",
+                             r.settings.snapshot_after);
+            else
+                std::fprintf(err, "kavaro: no snapshot was written: the run ended before the swarm was shown\n");
+        }
         std::fflush(err);
     }
     r.finished.store(1);
@@ -392,7 +397,7 @@ void record_reset() {
     r.first_ns.store(0);
     r.last_ns.store(0);
     r.shot_state.store(0);
-    r.swarm_seen = false;
+    r.swarm_seen.store(false);
     r.next_number = 1;
     r.written.store(0);
     r.dropped.store(0);

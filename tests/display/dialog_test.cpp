@@ -100,6 +100,15 @@ TEST(DialogHandover, ClicksOnTheButtonsAnswerTheBox) {
                   disp_dialog_click(100 + l.button_x[0] + 2, 50 + l.button_y + 2);
               }),
               1);
+    // A box drawn three times larger, in a scaled window: No at three times its place.
+    EXPECT_EQ(ask_and_answer(FRAME_BOX_YES_NO, [] {
+                  DialogLayout l;
+                  disp_dialog_picture(&l, nullptr);
+                  disp_dialog_place(100, 50, 3);
+                  disp_dialog_click(99, 50 + 3 * (l.button_y + 2));  // left of the box
+                  disp_dialog_click(100 + 3 * (l.button_x[1] + 2), 50 + 3 * (l.button_y + 2));
+              }),
+              0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "runtime/display/display.h"
 
 namespace {
@@ -54,6 +56,25 @@ TEST(Placement, AWindowShowsTheFrameOneToOneUntilTheReshapeArrives) {
     Placement q = disp_compute_placement(640, 480, 640, 480, 1);  // equal sizes: 1:1
     EXPECT_EQ(q.width, 640);
     EXPECT_DOUBLE_EQ(q.scale_x, 1.0);
+}
+
+TEST(Placement, AScaledWindowShowsWholeSquarePixelsFromTheCorner) {
+    // Before the reshape arrives (640 x 400) as in the window of its size; full screen as ever.
+    for (auto [cw, ch, n] : {std::tuple{640, 400, 3}, {1920, 1440, 3}, {5120, 3840, 8}}) {
+        Placement p = disp_compute_placement(cw, ch, 640, 480, 0, n);
+        EXPECT_EQ(std::tuple(p.left, p.top, p.width, p.height, p.scale_x, p.scale_y, p.bars),
+                  std::tuple(0, 0, 640 * n, 480 * n, double(n), double(n), 0));
+    }
+    EXPECT_EQ(disp_compute_placement(1920, 1080, 640, 480, 2, 3).left, 240);
+}
+
+TEST(Placement, AutoScaleIsTheLargestThatFitsNineTenthsOfTheScreen) {
+    // (screen, frame, want): 3 x 480 > 1296 on 2560 x 1440; none fits; at most 8; exactly 9/10.
+    for (auto [sw, sh, fw, fh, want] : {std::tuple{1920, 1080, 640, 480, 2}, {3840, 2160, 640, 480, 4},
+                                        {2560, 1440, 640, 480, 2}, {640, 480, 640, 480, 1},
+                                        {100000, 100000, 640, 480, 8}, {100, 100, 30, 30, 3},
+                                        {100, 99, 30, 30, 2}})
+        EXPECT_EQ(disp_auto_scale(sw, sh, fw, fh), want) << sw << "x" << sh;
 }
 
 // Applies a pending request as the presenter does.

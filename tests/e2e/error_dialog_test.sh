@@ -19,7 +19,7 @@ wait_for_text() {  # wait_for_text TEXT: grabs until TEXT shows, up to 10 s
 
 short_file
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 wait_for_text "Unhandled Error #62" || fail "no error dialog in the window"
 "$SCREEN_TEXT" "$WORK/shot.ppm" find "Input past end of file" >/dev/null || fail "dialog text missing"
@@ -35,7 +35,7 @@ e2e_wait_exit "$APP_PID" 2000
 
 short_file
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no window (second run)"
+win=$("$XTOOL" find Kavaro) || fail "no window (second run)"
 "$XTOOL" move "$win" 0 0
 wait_for_text "Unhandled Error #62" || fail "no error dialog in the second run"
 xdotool windowfocus --sync "$win" 2>/dev/null || true

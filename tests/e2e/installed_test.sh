@@ -40,7 +40,7 @@ done
 before=$(files)
 (cd "$WORK/run" && XDG_DATA_HOME="relative" exec "$KAVARO" 2>"$WORK/stderr") &
 APP_PID=$!
-win=$("$XTOOL" find Untitled) || fail "no window: $(cat "$WORK/stderr")"
+win=$("$XTOOL" find Kavaro) || fail "no window: $(cat "$WORK/stderr")"
 state="$HOME/.local/share/kavaro/kavaro.dat"
 for _ in $(seq 100); do
   [ -f "$state" ] && break

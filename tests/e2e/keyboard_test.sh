@@ -4,7 +4,9 @@
 # the down list; the same on a German layout for the rows that layout has. Keys held for seconds,
 # many keys at once and modifiers let go in another window leave nothing held. Pause and
 # Ctrl+Break typed into another window do nothing; typed into the program's window they pause it
-# and end it. In kavaro, Ctrl+3 neither saves nor quits.
+# and end it. A character typed with AltGr on the German layout is that character. A key that
+# another program sends straight to the window does nothing. In kavaro, Ctrl+3 neither saves nor
+# quits.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
@@ -17,7 +19,7 @@ trap 'kill $OTHER_PID 2>/dev/null || true; e2e_cleanup' EXIT
 cp "$KAVARO_PROBE" "$WORK/probe"
 (cd "$WORK" && exec ./probe >"$WORK/out" 2>"$WORK/stderr") &
 APP_PID=$!
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 other=$("$XTOOL" find Other) || fail "no second window"
 "$XTOOL" move "$win" 0 0
 xdotool windowfocus --sync "$win"
@@ -163,6 +165,14 @@ got, held = typed("key Pause key x key y")
 if got != ["121"] or held:
     failures.append("Pause: %s, held after %s" % (got, sorted(held)))
 
+# A key sent by another program (x, key 53) is not the keyboard's: nothing.
+before = len(keys())
+subprocess.run([sys.argv[5], "sendkey", win, "53"], check=True)
+time.sleep(0.2)
+got, held = typed("", before=before)
+if got or held:
+    failures.append("a sent key: %s, held after %s" % (got, sorted(held)))
+
 # A German layout: the rows the layout has give the same keys.
 subprocess.run(["setxkbmap", "-layout", "de"], check=True)
 time.sleep(0.3)
@@ -188,7 +198,7 @@ e2e_wait_exit "$APP_PID" 3000
 
 # kavaro: Ctrl+3 neither saves nor quits; Escape still saves and quits.
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no kavaro window"
+win=$("$XTOOL" find Kavaro) || fail "no kavaro window"
 for _ in $(seq 50); do
   [ -f "$WORK/kavaro.dat" ] && break
   sleep 0.1

@@ -26,7 +26,7 @@ done
 start() {  # start VAR=VALUE [OPTION...]
   (cd "$WORK" && exec env "$@" 2>"$WORK/stderr") &
   APP_PID=$!
-  win=$("$XTOOL" find Untitled) || fail "no window: $(cat "$WORK/stderr")"
+  win=$("$XTOOL" find Kavaro) || fail "no window: $(cat "$WORK/stderr")"
   "$XTOOL" move "$win" 0 0
 }
 shows() {  # shows X Y FILE.ppm: with the pointer at (X, Y) the window becomes FILE.ppm

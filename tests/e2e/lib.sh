@@ -1,5 +1,6 @@
 # Shared set-up for the end-to-end tests: a private X server and a private copy of kavaro.
 # Usage in a test: source lib.sh; e2e_setup "$1" "$2"; then $KAVARO, $XTOOL, $WORK, $DISPLAY.
+# E2E_SCREEN sets the screen's size (default 1280x1024).
 
 fail() {
   echo "FAIL: $*" >&2
@@ -19,7 +20,7 @@ e2e_setup() {
   KAVARO="$WORK/kavaro"
   XTOOL="$2"
   local fdfile="$WORK/display"
-  Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$fdfile" 2>"$WORK/xvfb.log" &
+  Xvfb -displayfd 9 -screen 0 "${E2E_SCREEN:-1280x1024}x24" -nolisten tcp 9>"$fdfile" 2>"$WORK/xvfb.log" &
   XVFB_PID=$!
   for _ in $(seq 100); do
     [ -s "$fdfile" ] && break

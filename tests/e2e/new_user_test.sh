@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 for _ in $(seq 50); do
   [ "$("$XTOOL" size "$win")" = "640 480" ] && break

@@ -15,7 +15,7 @@ cp "$WORK/kavaro.dat" "$WORK/expect/"
 "$RENDER_PAGE" "$WORK/expect" 200 300 "$WORK/expected.ppm" || fail "headless render failed"
 
 e2e_start
-win=$("$XTOOL" find Untitled) || fail "no window"
+win=$("$XTOOL" find Kavaro) || fail "no window"
 "$XTOOL" move "$win" 0 0
 xdotool mousemove --window "$win" 200 300
 for _ in $(seq 50); do

@@ -24,7 +24,7 @@ start() {
   cp "$WORK/$state" "$WORK/kavaro.dat"
   (cd "$cwd" && exec "$KAVARO" "$@" 2>"$WORK/stderr") &
   APP_PID=$!
-  win=$("$XTOOL" find Untitled) || fail "no window"
+  win=$("$XTOOL" find Kavaro) || fail "no window"
   "$XTOOL" move "$win" 0 0
 }
 

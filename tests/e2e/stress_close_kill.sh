@@ -17,7 +17,7 @@ ms() { printf '0.%03d' "$((RANDOM % $1))"; }
 
 start() {
   e2e_start
-  win=$("$XTOOL" find Untitled) || fail "no window"
+  win=$("$XTOOL" find Kavaro) || fail "no window"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
 }
 

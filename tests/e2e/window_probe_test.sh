@@ -3,20 +3,30 @@
 # mode-12 page, the picture is the page through its palette pixel for pixel, keys typed with
 # xdotool reach the keyboard ring with their codes, the pointer reads in page pixels, a window
 # resized by hand returns to 640 x 480, and the close button ends the run with status 0.
+# Scaled, on a 3840 x 2160 screen: --scale 3 gives 1920 x 1440, whose picture taken down by 3
+# with nearest sampling is the 1x picture pixel for pixel, in whole 3 x 3 squares; window
+# (300, 300) reads page (100, 100); a resize and the five Alt+Enter steps return to 1920 x 1440;
+# --scale auto gives 4x.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-e2e_setup "${KAVARO_PROBE:?}" "$2"
+E2E_SCREEN=3840x2160 e2e_setup "${KAVARO_PROBE:?}" "$2"
 cp "$KAVARO_PROBE" "$WORK/probe"
-(cd "$WORK" && exec ./probe >"$WORK/out" 2>"$WORK/stderr") &
-APP_PID=$!
-win=$("$XTOOL" find Untitled) || fail "no window"
-"$XTOOL" move "$win" 0 0
-for _ in $(seq 50); do
-  [ "$("$XTOOL" size "$win")" = "640 480" ] && break
-  sleep 0.1
-done
-[ "$("$XTOOL" size "$win")" = "640 480" ] || fail "window is $("$XTOOL" size "$win"), not 640 480"
-sleep 0.5
+wait_size() {
+  for _ in $(seq 50); do
+    [ "$("$XTOOL" size "$win")" = "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "window is $("$XTOOL" size "$win"), not $1 ($2)"
+}
+start_probe() {  # start_probe SIZE ARGS...
+  (cd "$WORK" && exec ./probe "${@:2}" >"$WORK/out" 2>"$WORK/stderr") &
+  APP_PID=$!
+  win=$("$XTOOL" find Kavaro) || fail "no window"
+  "$XTOOL" move "$win" 0 0
+  wait_size "$1" "${*:2}"
+  sleep 0.5
+}
+start_probe "640 480"
 
 # The picture: colour bars 0..15 of the default palette below y = 300, "probe" at row 2.
 "$XTOOL" grab "$win" "$WORK/shot.ppm"
@@ -65,11 +75,7 @@ xdotool mouseup 1
 # A window resized by hand returns to the frame size.
 "$XTOOL" resize "$win" 300 200
 sleep 0.1
-for _ in $(seq 30); do
-  [ "$("$XTOOL" size "$win")" = "640 480" ] && break
-  sleep 0.1
-done
-[ "$("$XTOOL" size "$win")" = "640 480" ] || fail "resized window stays $("$XTOOL" size "$win")"
+wait_size "640 480" "resized by hand"
 
 "$XTOOL" close "$win"
 e2e_wait_exit "$APP_PID" 3000
@@ -79,4 +85,35 @@ if [ "$EXIT_STATUS" != 0 ]; then
   e2e_wait_exit "$APP_PID" 5000
   fail "close did not end the run within 3 s (then: '$EXIT_STATUS')"
 fi
+
+start_probe "1920 1440" --scale 3
+"$XTOOL" grab "$win" "$WORK/three.ppm"
+python3 - "$WORK/shot.ppm" "$WORK/three.ppm" <<'PY'
+import sys
+one, three = (open(f, 'rb').read().split(b'\n', 3)[3] for f in sys.argv[1:3])
+for y in range(1440):
+    # Each pixel of the 1x picture as a 3 x 3 square.
+    src = one[3 * 640 * (y // 3):3 * 640 * (y // 3 + 1)]
+    if three[3 * 1920 * y:3 * 1920 * (y + 1)] != b''.join(src[i:i + 3] * 3 for i in range(0, len(src), 3)):
+        sys.exit("scaled picture row %d is not the 1x picture in 3 x 3 squares" % y)
+PY
+xdotool mousemove --window "$win" 300 300
+sleep 0.3
+tail -n 1 "$WORK/out" | grep -q '^mouse 100 100 0$' || fail "window (300, 300) reads $(tail -n 1 "$WORK/out")"
+"$XTOOL" resize "$win" 700 500
+sleep 0.1
+wait_size "1920 1440" "scaled, resized by hand"
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+for step in 1 2 3 4 5; do
+  xdotool key alt+Return
+  sleep 0.4
+  [ $step = 5 ] || [ "$("$XTOOL" size "$win")" = "3840 2160" ] || fail "Alt+Enter step $step: $("$XTOOL" size "$win")"
+done
+wait_size "1920 1440" "after five Alt+Enter steps"
+"$XTOOL" close "$win"
+e2e_wait_exit "$APP_PID" 3000
+start_probe "2560 1920" --scale auto
+"$XTOOL" close "$win"
+e2e_wait_exit "$APP_PID" 3000
+[ "$EXIT_STATUS" = 0 ] || fail "close of the auto-scaled probe: '$EXIT_STATUS'"
 echo "ok"

@@ -6,6 +6,8 @@
 //   xtool move WIN X Y          moves the window (a grab needs it wholly on the screen)
 //   xtool grab WIN FILE.ppm     writes the window's pixels as a binary PPM
 //   xtool window TITLE          opens a plain window with that title and keeps it until killed
+//   xtool sendkey WIN KEYCODE   sends a press and a release of that key straight to the window
+//                               (XSendEvent, as another program can)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -83,6 +85,22 @@ int main(int argc, char** argv) {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d, w, &a)) return 1;
         std::printf("%d %d\n", a.width, a.height);
+        return 0;
+    }
+    if (cmd == "sendkey" && argc >= 4) {
+        XKeyEvent k{};
+        k.display = d;
+        k.window = w;
+        k.root = DefaultRootWindow(d);
+        k.same_screen = True;
+        k.keycode = static_cast<unsigned>(std::atoi(argv[3]));
+        for (int type : {KeyPress, KeyRelease}) {
+            k.type = type;
+            XEvent ev{};
+            ev.xkey = k;
+            XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &ev);
+        }
+        XSync(d, False);
         return 0;
     }
     if (cmd == "move" && argc >= 5) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,6 +45,20 @@ TEST(Options, ValuesAndTheRestOfTheCommandLine) {
     EXPECT_EQ(r.out + r.err, "");
     EXPECT_EQ(parse({}).opt.record_limit, -1);
     EXPECT_EQ(parse({}).opt.lang, "");
+    EXPECT_EQ(parse({}).opt.scale, 1);
+    for (auto [v, want] : {std::pair{"1", 1}, {"8", 8}, {"auto", 0}, {"03", 3}})
+        EXPECT_EQ(parse({"--scale", v}).opt.scale, want) << v;
+}
+
+TEST(Options, AnUnknownDashArgumentWarnsOnceAndJoinsTheRest) {
+    Parsed r = parse({"--recrod", "x", "-", "-5"});
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.opt.rest, "--recrod x - -5");
+    EXPECT_EQ(r.opt.record_dir, "");
+    EXPECT_NE(r.err.find("\"--recrod\" (see kavaro --help)"), std::string::npos) << r.err;
+    // One line for each of the three.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3);
+    EXPECT_EQ(r.out, "");
 }
 
 TEST(Options, HelpAndVersionPrintAndEndWithZero) {
@@ -51,8 +66,11 @@ TEST(Options, HelpAndVersionPrintAndEndWithZero) {
     EXPECT_EQ(h.status, 0);
     for (const char* part : {"--record DIR", "Escape  save and quit", "m  save the state", "r  random rules",
                              "--lang en|hu", "KAVARO_LANG=en",
-                             "$XDG_DATA_HOME/kavaro/kavaro.dat", "~/.local/share/kavaro/kavaro.dat"})
+                             "$XDG_DATA_HOME/kavaro/kavaro.dat", "~/.local/share/kavaro/kavaro.dat",
+                             "--scale N|auto", "-h, --help", "Ctrl+Break", "Pause", "Alt+Enter",
+                             "KAVARO_ISA=scalar|avx2|avx512", "Exit status:", "-1 chases it, 0 ignores it, 1 flees it"})
         EXPECT_NE(h.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(parse({"-h"}).out, h.out);
     Parsed v = parse({"--version"});
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "kavaro " KAVARO_VERSION "\n");
@@ -60,17 +78,25 @@ TEST(Options, HelpAndVersionPrintAndEndWithZero) {
 }
 
 TEST(Options, MissingOrNonNumericValuesEndWithTwoAndOneLine) {
-    for (auto args : std::vector<std::vector<const char*>>{
-             {"--record"}, {"--snapshot"}, {"--record", ""}, {"--record-limit"}, {"--record-limit", "x"},
-             {"--record-limit", "-1"}, {"--record-limit", "99999999999999999999"},
-             {"--snapshot-after", "soon"}, {"--snapshot-after", "nan"}, {"--snapshot-after", "-2"},
-             {"--snapshot-after", ""}, {"--help", "--record-limit", "z"}, {"--lang"},
-             {"--lang", "de"}, {"--lang", ""}, {"--lang", "EN"}, {"--lang", "en_GB"}}) {
+    // The arguments, and what the line says is wanted ("" for a missing or empty value).
+    const char* count = "needs a whole number of 0 or more";
+    const char* scale = "needs a whole number from 1 to 8 or auto";
+    for (auto [args, says] : std::vector<std::pair<std::vector<const char*>, const char*>>{
+             {{"--record"}, ""}, {{"--snapshot"}, ""}, {{"--record", ""}, ""}, {{"--record-limit"}, ""},
+             {{"--record-limit", "x"}, count}, {{"--record-limit", "-1"}, count},
+             {{"--record-limit", "99999999999999999999"}, count},
+             {{"--snapshot-after", "soon"}, "seconds"}, {{"--snapshot-after", "nan"}, "seconds"},
+             {{"--snapshot-after", "-2"}, "of 0 or more"}, {{"--snapshot-after", ""}, "seconds"},
+             {{"--help", "--record-limit", "z"}, count}, {{"--scale"}, ""}, {{"--scale", "0"}, scale},
+             {{"--scale", "9"}, scale}, {{"--scale", "2.5"}, scale}, {{"--scale", "Auto"}, scale},
+             {{"--scale", ""}, scale}, {{"--lang"}, ""}, {{"--lang", "de"}, "en or hu"},
+             {{"--lang", ""}, "en or hu"}, {{"--lang", "EN"}, "en or hu"}, {{"--lang", "en_GB"}, "en or hu"}}) {
         Parsed r = parse(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_EQ(r.out, "");
         ASSERT_FALSE(r.err.empty());
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
 }
 

@@ -352,6 +352,28 @@ TEST_F(KeyboardTest, AReleaseTakesAwayWhatItsPressAdded) {
     EXPECT_EQ(input_down_snapshot(held, 8), 0);
 }
 
+TEST_F(KeyboardTest, ACharacterTypedWithAltGrIsThatCharacter) {
+    // AltGr holds the right Alt key; the characters it types are not Alt keys.
+    input_physical_key(108, INPUT_KEY_RALT, true);
+    input_physical_key(24, '@', true, true);
+    input_physical_key(24, 0, false);
+    input_physical_key(16, '{', true, true);
+    input_physical_key(16, 0, false);
+    input_physical_key(37, INPUT_KEY_LCTRL, true);  // with Ctrl: the table's Ctrl value of "@"
+    input_physical_key(24, '@', true, true);
+    input_physical_key(24, 0, false);
+    input_physical_key(37, 0, false);
+    input_physical_key(24, 'q', true);  // no third level: Alt+Q as before
+    input_physical_key(24, 0, false);
+    input_physical_key(108, 0, false);
+    for (const char* want : {"@", "{"}) EXPECT_EQ(inkey(), want);
+    EXPECT_EQ(inkey(), std::string("\0\3", 2));
+    EXPECT_EQ(inkey(), std::string("\0\x10", 2));
+    EXPECT_EQ(inkey(), "");
+    int32_t held[8];
+    EXPECT_EQ(input_down_snapshot(held, 8), 0);
+}
+
 TEST_F(KeyboardTest, KeysLetGoWhenTheKeyboardLeavesAndModifiersHeldOnReturnAreNotTyped) {
     input_physical_key(50, INPUT_KEY_LSHIFT, true);
     input_physical_key(24, 'Q', true);

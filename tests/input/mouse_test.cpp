@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <utility>
+
 #include "input_support.h"
 #include "runtime/core/error.h"
 #include "runtime/display/display.h"
@@ -100,6 +103,19 @@ TEST_F(MouseTest, CoordinatesMapThroughThePlacement) {
     }
     EXPECT_EQ(input_mouse_x(), 0.0f);  // on the black bar: clamped
     EXPECT_EQ(input_mouse_y(), 240.0f);
+}
+
+TEST_F(MouseTest, AScaledWindowReadsPagePixels) {
+    mode12();
+    disp_publish_placement(disp_compute_placement(1920, 1440, 640, 480, 0, 3), 640, 480);
+    // (client, page): each page pixel is three client pixels wide.
+    for (auto [c, want] : {std::pair{300, 100.0f}, {302, 100.0f}, {303, 101.0f}, {1919, 639.0f}}) {
+        input_mouse_event(INPUT_MOUSE_MOTION, 0, c, c);
+        while (input_mouse_poll()) {
+        }
+        EXPECT_EQ(input_mouse_x(), want) << c;
+        EXPECT_EQ(input_mouse_y(), std::min(want, 479.0f)) << c;
+    }
 }
 
 TEST_F(MouseTest, WindowSizedToTheFrameReadsClientPixelsClamped) {

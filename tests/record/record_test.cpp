@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -147,7 +148,8 @@ TEST(RecordNumbering, ContinuesAfterTheHighestNumberedPicture) {
         std::string dir = temp_dir();
         for (const char* f : c.files) touch(dir + "/" + f);
         EXPECT_EQ(record_next_number(dir), c.next) << dir;
-        std::system(("rm -rf " + dir).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
     }
     EXPECT_EQ(record_next_number("/nonexistent/kavaro"), -1);
     EXPECT_EQ(record_file_name("a/b", 12), "a/b/kavaro-000012.png");
@@ -169,7 +171,8 @@ protected:
         record_reset();
         std::fclose(err);
         std::free(err_text);
-        std::system(("rm -rf " + dir).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
         DisplayTest::TearDown();
     }
     std::string messages() {
@@ -350,7 +353,17 @@ TEST_F(RecordTest, TheEndSaysWhenNoSnapshotWasTaken) {
     record_presented(frame(1, 1), true);
     record_finish(2000, err);
     EXPECT_FALSE(exists(s.snapshot));
-    EXPECT_NE(messages().find("no snapshot was written"), std::string::npos) << messages();
+    EXPECT_NE(messages().find("no snapshot was written: the run ended before the swarm was shown"),
+              std::string::npos) << messages();
+    // The swarm was shown, but the wait had not run out.
+    record_reset();
+    s.snapshot_after = 10;
+    ASSERT_TRUE(record_start(s, err));
+    record_presented(frame(2), true);
+    record_finish(2000, err);
+    EXPECT_FALSE(exists(s.snapshot));
+    EXPECT_NE(messages().find("no snapshot was written: the run ended before the 10 s wait was over"),
+              std::string::npos) << messages();
 }
 
 // The whole path: pages built into frames, the newest shown, the shown one recorded.
