@@ -47,6 +47,15 @@ void frame_print_help(FILE* f) {
         "  --record-limit N         stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
+        "  --all-frames             with --record: every frame the program draws, in order,\n"
+        "                           none dropped (the program waits for the writer)\n"
+        "  --state FILE             load and save FILE instead of kavaro.dat\n"
+        "  --start N                draw N (1 to 100) warm-up random numbers at every start,\n"
+        "                           restarts by b and o included: the same state file and N\n"
+        "                           give the same swarm at every step, on every machine\n"
+        "                           (without it the clock chooses)\n"
+        "  --preset NAME            start from the preset swarm NAME; saves go to the state file\n"
+        "  --list-presets           list the preset swarms and exit\n"
         "  --help                   show this text and exit\n"
         "  --version                show the version and exit\n"
         "\n"
@@ -66,7 +75,9 @@ void frame_print_help(FILE* f) {
         "State file:\n"
         "  kavaro.dat beside the program; for an installed program, or when the program's\n"
         "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
-        "  ~/.local/share/kavaro/kavaro.dat).\n",
+        "  ~/.local/share/kavaro/kavaro.dat).\n"
+        "  To share a swarm, send its state file and start number: kavaro --state FILE --start N\n"
+        "  shows it moving step for step as it moved for you.\n",
         f);
 }
 
@@ -87,14 +98,31 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             out.help = true;
         } else if (!std::strcmp(a, "--version")) {
             out.version = true;
-        } else if (!std::strcmp(a, "--record") || !std::strcmp(a, "--snapshot")) {
+        } else if (std::string* text = !std::strcmp(a, "--record")     ? &out.record_dir
+                                       : !std::strcmp(a, "--snapshot") ? &out.snapshot_file
+                                       : !std::strcmp(a, "--state")    ? &out.state_file
+                                       : !std::strcmp(a, "--preset")   ? &out.preset
+                                                                       : nullptr) {
             const char* v = value(a);
             if (!v) return 2;
             if (!*v) {
                 std::fprintf(err_stream, "kavaro: %s needs a non-empty value\n", a);
                 return 2;
             }
-            (a[2] == 'r' ? out.record_dir : out.snapshot_file) = v;
+            *text = v;
+        } else if (!std::strcmp(a, "--start")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            int64_t n = 0;
+            if (!parse_count(v, n) || n < 1 || n > 100) {
+                std::fprintf(err_stream, "kavaro: --start needs a whole number from 1 to 100, not \"%s\"\n", v);
+                return 2;
+            }
+            out.start_draws = static_cast<int32_t>(n);
+        } else if (!std::strcmp(a, "--all-frames")) {
+            out.all_frames = true;
+        } else if (!std::strcmp(a, "--list-presets")) {
+            out.list_presets = true;
         } else if (!std::strcmp(a, "--record-limit")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -115,6 +143,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     if (out.version) {
         frame_print_version(out_stream);
         return 0;
+    }
+    if (out.all_frames && out.record_dir.empty()) {
+        std::fprintf(err_stream, "kavaro: --all-frames needs --record DIR\n");
+        return 2;
     }
     return -1;
 }

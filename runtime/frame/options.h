@@ -11,14 +11,21 @@ struct FrameOptions {
     int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
     std::string snapshot_file;   // --snapshot FILE.png: one presented frame
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
+    bool all_frames = false;     // --all-frames: with --record, every frame the program completes
+    std::string state_file;      // --state FILE: the state file (the start-up makes it absolute)
+    int32_t start_draws = 0;     // --start N: warm-up draws at every start (0: from the clock)
+    std::string preset;          // --preset NAME: the loads read this preset until the first save
+    std::string preset_file;     // its file (found by the start-up)
+    bool list_presets = false;   // --list-presets
     std::string rest;            // the other arguments, joined by single spaces
 };
 
 extern FrameOptions frame_options;
 
 // Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help or
-// --version (their text printed on `out_stream`), 2 for an option without its value or with a
-// value that is not a number where one is needed (one line on `err_stream`).
+// --version (their text printed on `out_stream`), 2 for an option without its value, with a
+// value that is not a number where one is needed, a --start outside 1 to 100, or --all-frames
+// without --record (one line on `err_stream`).
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
 
 // The texts of --help and --version.
