@@ -47,14 +47,15 @@ void frame_print_help(FILE* f) {
         "  --record-limit N         stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
-        "  --all-frames             with --record: every frame the program draws, in order,\n"
-        "                           none dropped (the program waits for the writer)\n"
+        "  --all-frames             with --record: every frame the program draws, in\n"
+        "                           order, none dropped (the program waits for the disk)\n"
         "  --state FILE             load and save FILE instead of kavaro.dat\n"
-        "  --start N                draw N (1 to 100) warm-up random numbers at every start,\n"
-        "                           restarts by b and o included: the same state file and N\n"
-        "                           give the same swarm at every step, on every machine\n"
-        "                           (without it the clock chooses)\n"
-        "  --preset NAME            start from the preset swarm NAME; saves go to the state file\n"
+        "  --start N                draw N (1 to 100) warm-up random numbers at every\n"
+        "                           start, restarts by b and o included: the same state\n"
+        "                           file and N give the same swarm at every step, on\n"
+        "                           every machine (without it the clock chooses)\n"
+        "  --preset NAME            start from the preset swarm NAME (saves go to the\n"
+        "                           state file)\n"
         "  --list-presets           list the preset swarms and exit\n"
         "  --help                   show this text and exit\n"
         "  --version                show the version and exit\n"
@@ -76,8 +77,8 @@ void frame_print_help(FILE* f) {
         "  kavaro.dat beside the program; for an installed program, or when the program's\n"
         "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
         "  ~/.local/share/kavaro/kavaro.dat).\n"
-        "  To share a swarm, send its state file and start number: kavaro --state FILE --start N\n"
-        "  shows it moving step for step as it moved for you.\n",
+        "  To share a swarm, send its state file and a start number: with\n"
+        "  kavaro --state FILE --start N it moves step for step as it moved for you.\n",
         f);
 }
 
