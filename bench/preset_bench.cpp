@@ -2,8 +2,8 @@
 // folder $KAVARO_PRESETS, candidates for presets) starts headless as the program starts it
 // (--start 1) and runs $KAVARO_PRESET_STEPS frames (3000); reported: how far the species' mean
 // points travel a frame, averaged over the species, in the first and in the last third
-// (lively, and lasting), and the particles' mean distance from the centre at the end (neither
-// gathered into a point nor flown apart).
+// (lively, and lasting), and at the end the particles' mean distance from the centre and their
+// share inside the boundary cube (neither gathered into a point nor flown out of the view).
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 
@@ -66,17 +66,19 @@ void BM_PresetMotion(benchmark::State& state, const std::string& file) {
             if (f > 0 && f <= n / 3) first_third += moved;
             if (f >= n - n / 3) last_third += moved;
         }
-        double radius = 0, total = 0;
+        double radius = 0, total = 0, inside = 0;
         for (int s = 0; s < species; ++s)
             for (int p = 0; p < sim_species_count.get(s); ++p) {
                 const double x = sim_particles.get(s, p, 0), y = sim_particles.get(s, p, 1),
                              z = sim_particles.get(s, p, 2);
                 radius += std::sqrt(x * x + y * y + z * z);
                 total += 1;
+                inside += std::fabs(x) <= 50 && std::fabs(y) <= 50 && std::fabs(z) <= 50;
             }
         state.counters["travel_first"] = first_third / (n / 3);
         state.counters["travel_last"] = last_third / (n / 3);
         state.counters["radius_end"] = total > 0 ? radius / total : 0;
+        state.counters["inside_end"] = total > 0 ? inside / total : 0;
         state.counters["species"] = species;
         state.counters["particles"] = total;
     }
