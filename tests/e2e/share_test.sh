@@ -68,7 +68,7 @@ close() {
 }
 
 # 2. --state: a missing file starts from the factory state and is created; "m" saves to it, "b"
-#    reloads it, Escape saves to it; the usual file stays as it was.
+#    reloads it, Escape saves to it, "o" resets it; the usual file stays as it was.
 mkdir -p "$WORK/mine"
 start --state mine/swarm.dat
 for _ in $(seq 50); do [ -s "$WORK/mine/swarm.dat" ] && break; sleep 0.1; done
@@ -85,8 +85,12 @@ e2e_wait_exit "$APP_PID" 5000
 [ "$EXIT_STATUS" = 0 ] || fail "Escape ended with '$EXIT_STATUS'"
 cmp -s "$WORK/mine/swarm.dat" "$WORK/saved.dat" || fail "b did not reload the named file"
 [ ! -e "$WORK/mine/kavaro.tmp" ] || fail "a temporary file was left beside the named file"
-usual_untouched "--state"
 grep -q . "$WORK/stderr" && { cat "$WORK/stderr" >&2; fail "a message or dialog"; }
+start --state mine/swarm.dat
+key o
+close
+cmp -s "$WORK/mine/swarm.dat" "$WORK/usual.dat" || fail "o did not reset the named file"
+usual_untouched "--state"
 echo "ok: --state"
 
 # 3. Replays: frames 1-40 of every frame the program drew, from a preset and a start number.
