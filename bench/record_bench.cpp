@@ -67,16 +67,36 @@ struct Beside {
     }
 };
 
+// A recording into a new temporary folder.
+void start_recording(bool all_frames) {
+    char t[] = "/tmp/kavaro-record-bench-XXXXXX";
+    g_dir = mkdtemp(t);
+    RecordSettings s;
+    s.dir = g_dir;
+    s.all_frames = all_frames;
+    record_start(s, stderr);
+}
+
+// Lets the writer finish (at most `wait_ms`; `finished` is then), counts what it wrote and
+// dropped, removes the folder.
+RecordCounts end_recording(benchmark::State& state, int32_t wait_ms,
+                           std::chrono::steady_clock::time_point* finished = nullptr) {
+    FILE* quiet = std::fopen("/dev/null", "w");
+    record_finish(wait_ms, quiet);
+    if (finished) *finished = std::chrono::steady_clock::now();
+    std::fclose(quiet);
+    RecordCounts c = record_counts();
+    state.counters["written"] = static_cast<double>(c.written);
+    state.counters["dropped"] = static_cast<double>(c.dropped);
+    record_reset();
+    std::system(("rm -rf " + g_dir).c_str());
+    return c;
+}
+
 void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
     const bool record = state.range(1) != 0;
     set_up(static_cast<int>(state.range(0)));
-    if (record) {
-        char t[] = "/tmp/kavaro-record-bench-XXXXXX";
-        g_dir = mkdtemp(t);
-        RecordSettings s;
-        s.dir = g_dir;
-        record_start(s, stderr);
-    }
+    if (record) start_recording(false);
     Beside beside;
     beside.start();
     auto start = std::chrono::steady_clock::now();
@@ -85,16 +105,7 @@ void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
     beside.end();
     state.counters["program_fps"] = static_cast<double>(state.iterations()) / secs;
     state.counters["presented_fps"] = static_cast<double>(beside.shown.load()) / secs;
-    if (record) {
-        FILE* quiet = std::fopen("/dev/null", "w");
-        record_finish(5000, quiet);
-        std::fclose(quiet);
-        RecordCounts c = record_counts();
-        state.counters["written"] = static_cast<double>(c.written);
-        state.counters["dropped"] = static_cast<double>(c.dropped);
-        record_reset();
-        std::system(("rm -rf " + g_dir).c_str());
-    }
+    if (record) end_recording(state, 5000);
     state.counters["force_threads"] = sim_force_threads();
     state.SetLabel(record ? "recording every new frame" : "not recording");
 }
@@ -113,14 +124,7 @@ BENCHMARK(BM_ProgramFramesWhilePresenting)
 void BM_EveryFrameWritten(benchmark::State& state) {
     const bool record = state.range(1) != 0;
     set_up(static_cast<int>(state.range(0)));
-    if (record) {
-        char t[] = "/tmp/kavaro-record-bench-XXXXXX";
-        g_dir = mkdtemp(t);
-        RecordSettings s;
-        s.dir = g_dir;
-        s.all_frames = true;
-        record_start(s, stderr);
-    }
+    if (record) start_recording(true);
     Beside beside;
     beside.start();
     auto start = std::chrono::steady_clock::now();
@@ -128,16 +132,10 @@ void BM_EveryFrameWritten(benchmark::State& state) {
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.counters["program_fps"] = static_cast<double>(state.iterations()) / secs;
     if (record) {
-        FILE* quiet = std::fopen("/dev/null", "w");
-        record_finish(30000, quiet);
-        std::fclose(quiet);
-        secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        RecordCounts c = record_counts();
+        auto finished = start;
+        const RecordCounts c = end_recording(state, 30000, &finished);
+        secs = std::chrono::duration<double>(finished - start).count();
         state.counters["written_fps"] = static_cast<double>(c.written) / secs;
-        state.counters["written"] = static_cast<double>(c.written);
-        state.counters["dropped"] = static_cast<double>(c.dropped);
-        record_reset();
-        std::system(("rm -rf " + g_dir).c_str());
     }
     beside.end();
     state.counters["particles"] = sim_particle_total;
