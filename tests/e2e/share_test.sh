@@ -2,8 +2,9 @@
 # Swarms to keep, share and replay. Bad --state, --start, --preset and --all-frames values end
 # with status 2 and one line before any window; --state saves to and reloads from the named
 # file and leaves kavaro.dat alone; two runs with the same --start and --all-frames
-# --record-limit 40 write the same PNG files byte for byte, also with KAVARO_ISA=scalar, and
-# another start number writes others; every preset starts without a dialog.
+# --record-limit 40 write the same PNG files byte for byte, also with KAVARO_ISA=scalar and avx2
+# (the machine's best otherwise), and another start number writes others; every preset starts
+# without a dialog.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
@@ -115,6 +116,7 @@ replay() {
 replay a 17
 replay b 17
 KAVARO_ISA=scalar replay scalar 17
+KAVARO_ISA=avx2 replay avx2 17
 replay other 18
 cd "$WORK/a"
 mapfile -t shots < <(ls)
@@ -123,6 +125,7 @@ $CHECK differ "${shots[@]}" || fail "not 40 new pictures of the moving swarm"
 for f in "${shots[@]}"; do
   cmp -s "$f" "../b/$f" || fail "$f differs between two runs with the same start"
   cmp -s "$f" "../scalar/$f" || fail "$f differs with KAVARO_ISA=scalar"
+  cmp -s "$f" "../avx2/$f" || fail "$f differs with KAVARO_ISA=avx2"
 done
 same=0
 for f in "${shots[@]}"; do cmp -s "$f" "../other/$f" && same=$((same + 1)); done
