@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv) {
     sim_force_isa_at_start();  // the force step's instruction set, chosen once before any thread
+    frame_options_taken = sim_take_options;
     return frame_main(argc, argv, sim_main);
 }

@@ -1,6 +1,10 @@
 #include "app/sim_main.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cmath>
+#include <string>
 
 #include "app/sim_cells.h"
 #include "app/sim_editor.h"
@@ -10,13 +14,31 @@
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
+#include "runtime/frame/options.h"
 #include "runtime/frame/restart.h"
 #include "runtime/input/input.h"
+#include "runtime/record/record.h"
 #include "runtime/text/random_timer.h"
 
 void (*sim_frame_hook)() = nullptr;
+int32_t sim_start_draws = 0;
+int32_t sim_warmup_draws = 0;
 
 namespace {
+
+// How the run names what it loaded, for the line that ends a recording: "--state FILE" (an
+// absolute path) or "--preset NAME".
+std::string g_state_words, g_preset_words;
+
+// One shell word: quoted unless it is plain.
+std::string shell_word(const std::string& s) {
+    if (!s.empty() && s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./+-:,@%=") ==
+                          std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
 
 // The handler whose number is handler_id; it ends with a restart.
 void run_handler() {
@@ -25,17 +47,37 @@ void run_handler() {
 
 }  // namespace
 
+void sim_take_options() {
+    sim_start_draws = frame_options.start_draws;
+    sim_state_path = frame_options.state_file.empty() ? "kavaro.dat" : frame_options.state_file;
+    sim_preset_path = frame_options.preset_file;
+    std::string state = sim_state_path;
+    char cwd[PATH_MAX];
+    if (state[0] != '/' && getcwd(cwd, sizeof cwd)) state = std::string(cwd) + "/" + state;
+    g_state_words = "--state " + shell_word(state);
+    g_preset_words = "--preset " + shell_word(frame_options.preset);
+}
+
 void sim_start_up() {
     sim_init_tables();
     FRAME_CP();
-    const float t = timer_seconds();
-    FRAME_CP();
-    // Bound evaluated once: between 1 and 100 draws by the fraction of the current second.
-    const float last = static_cast<float>((static_cast<double>(t) - std::floor(t)) * 100);
+    // Bound evaluated once: N - 1 for --start N, else between 0 and 99.99 by the fraction of
+    // the current second; so 1 to 100 draws.
+    float last = static_cast<float>(sim_start_draws - 1);
+    if (sim_start_draws <= 0) {
+        const float t = timer_seconds();
+        FRAME_CP();
+        last = static_cast<float>((static_cast<double>(t) - std::floor(t)) * 100);
+    }
+    sim_warmup_draws = 0;
     for (float i = 0; i <= last; i = i + 1) {
         rnd();
+        ++sim_warmup_draws;
         FRAME_CP();
     }
+    // The same state and the same count make the same run again.
+    record_note_origin((sim_preset_path.empty() ? g_state_words : g_preset_words) + " --start " +
+                       std::to_string(sim_warmup_draws));
     sim_init_state();
     FRAME_CP();
     sim_load_state();

@@ -1,6 +1,5 @@
 #include "app/sim_saved_state.h"
 
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 void (*sim_save_line_hook)(int32_t line) = nullptr;
 std::string sim_state_path = "kavaro.dat";
+std::string sim_preset_path;
 
 namespace {
 
@@ -36,18 +36,7 @@ bool no_error() { return frame_error.error_number == 0; }
 
 // The file a save replaces: the state file, or the end of its chain of symbolic links, so that
 // a link keeps pointing at the saved state.
-std::string save_target() {
-    std::string path = sim_state_path;
-    for (int hops = 0; hops < 40; ++hops) {
-        char buf[PATH_MAX];
-        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) break;  // not a link
-        std::string link(buf, static_cast<size_t>(n));
-        size_t cut = path.rfind('/');
-        path = link[0] == '/' || cut == std::string::npos ? link : path.substr(0, cut + 1) + link;
-    }
-    return path;
-}
+std::string save_target() { return file_link_end(sim_state_path); }
 
 std::string temp_beside(const std::string& target) {
     size_t cut = target.rfind('/');
@@ -59,6 +48,9 @@ void remove_stale_temp(const std::string& temp) {
     struct stat st;
     if (lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(temp.c_str());
 }
+
+// What the loads read: the preset until the first save, then the state file.
+const std::string& load_path() { return sim_preset_path.empty() ? sim_state_path : sim_preset_path; }
 
 // Only a state file that does not exist is missing; one that is there but cannot be read is
 // not replaced.
@@ -143,6 +135,8 @@ bool sim_save_state() {
         }
         file_rename(sv_new_text(temp.c_str()), sv_new_text(target.c_str()));
         ok = no_error();
+        // From now on the state file holds what the user keeps, not the preset.
+        if (ok) sim_preset_path.clear();
         sv_cleanup(base, 0);
         FRAME_CP();
     } else {
@@ -155,7 +149,7 @@ bool sim_save_state() {
 
 void sim_load_state() {
     const int32_t base = sv_temp_count();
-    remove_stale_temp(kTempName);
+    remove_stale_temp(temp_beside(sim_state_path));
     remove_stale_temp(temp_beside(save_target()));
     if (g_reset_asked) {
         // The factory-reset command: the reset writes its file over the old one (which stays
@@ -168,7 +162,7 @@ void sim_load_state() {
     FRAME_CP();
     // A failed open enters the handler at this check-point; the handler restarts the program,
     // or goes on without the file when it could not be replaced.
-    file_open(sv_new_text(sim_state_path.c_str()), FILE_INPUT, 0, 0, 1, 0);
+    file_open(sv_new_text(load_path().c_str()), FILE_INPUT, 0, 0, 1, 0);
     sv_cleanup(base, 0);
     FRAME_CP();
     frame_error.handler_id = 0;
@@ -226,8 +220,9 @@ void sim_load_state() {
 
 void sim_factory_reset() {
     // Entered as the handler of a failed open: a file that is there but could not be read keeps
-    // its bytes, and the program goes on with the factory values, unsaved.
-    const bool keep_file = frame_error.in_handler != 0 && !state_file_missing();
+    // its bytes, and the program goes on with the factory values, unsaved. So does the state
+    // file when a preset could not be read.
+    const bool keep_file = frame_error.in_handler != 0 && (!sim_preset_path.empty() || !state_file_missing());
     FRAME_CP();
     sim_resetting = 1;
     FRAME_CP();

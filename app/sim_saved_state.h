@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <string>
 
-// The state file: "kavaro.dat" in the working folder.
+// The state file: "kavaro.dat" in the working folder, or the file given with --state.
 extern std::string sim_state_path;
+// A preset (--preset): the loads read it instead of the state file until the first save.
+extern std::string sim_preset_path;
 
 // Number of the application's error handler that runs sim_factory_reset.
 constexpr int32_t kSimHandlerFactoryReset = 1;
@@ -14,14 +16,15 @@ constexpr int32_t kSimHandlerFactoryReset = 1;
 // that file only when every line and the close succeeded. False when the save failed (its
 // error has been reported).
 bool sim_save_state();
-// Removes a temporary file a killed save left, then reads the state; a file that cannot be
+// Removes a temporary file a killed save left, then reads the state (the preset until the first
+// save); a file that cannot be
 // opened enters the factory-reset handler. Reading stops at the first read that fails for want
 // of data; each kind of error is reported once; a value outside the limits of its editor cell
 // is brought within them, with one notice (error 5) for all of them.
 void sim_load_state();
 // The handler: factory cells and parameters, save, restart. Comes back (with the factory values
-// in memory, unsaved) when the save failed, or when the state file exists but could not be
-// opened: that file is left as it is and the reason reported once.
+// in memory, unsaved) when the save failed, or when the state file exists (or a preset was
+// loaded) but could not be opened: the files are left as they are and the reason reported once.
 void sim_factory_reset();
 // The factory-reset command: the next load (after a restart) runs the reset instead of reading.
 void sim_ask_factory_reset();

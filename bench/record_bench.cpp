@@ -1,9 +1,11 @@
 // What recording costs the running program: the simulation's frames per second on the program
 // thread, with the frame builder every 32 ms and a presenter every 16 ms beside it (as the
 // housekeeping and main threads run them), without and with a recording of every new frame.
-// Also the presenter's own cost of handing a frame to the recorder.
+// Also the presenter's own cost of handing a frame to the recorder, and with --all-frames the
+// frames written per second against the program's frames per second without recording.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,7 +33,8 @@
 namespace {
 
 void set_up(int total) {
-    bench_start_swarm(total, 3);
+    // Three species, more when a species would hold more than its 801 slots.
+    bench_start_swarm(total, std::max(3, (total + 799) / 800));
     disp_reset_frames();
 }
 
@@ -65,16 +68,37 @@ struct Beside {
     }
 };
 
+// A recording into a new temporary folder.
+void start_recording(bool all_frames) {
+    char t[] = "/tmp/kavaro-record-bench-XXXXXX";
+    g_dir = mkdtemp(t);
+    RecordSettings s;
+    s.dir = g_dir;
+    s.all_frames = all_frames;
+    record_start(s, stderr);
+}
+
+// Lets the writer finish (at most `wait_ms`; `finished` is then), counts what it wrote and
+// dropped, removes the folder.
+RecordCounts end_recording(benchmark::State& state, int32_t wait_ms,
+                           std::chrono::steady_clock::time_point* finished = nullptr) {
+    FILE* quiet = std::fopen("/dev/null", "w");
+    record_finish(wait_ms, quiet);
+    if (finished) *finished = std::chrono::steady_clock::now();
+    std::fclose(quiet);
+    RecordCounts c = record_counts();
+    state.counters["written"] = static_cast<double>(c.written);
+    state.counters["dropped"] = static_cast<double>(c.dropped);
+    record_reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(g_dir, ignored);
+    return c;
+}
+
 void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
     const bool record = state.range(1) != 0;
     set_up(static_cast<int>(state.range(0)));
-    if (record) {
-        char t[] = "/tmp/kavaro-record-bench-XXXXXX";
-        g_dir = mkdtemp(t);
-        RecordSettings s;
-        s.dir = g_dir;
-        record_start(s, stderr);
-    }
+    if (record) start_recording(false);
     Beside beside;
     beside.start();
     auto start = std::chrono::steady_clock::now();
@@ -83,17 +107,7 @@ void BM_ProgramFramesWhilePresenting(benchmark::State& state) {
     beside.end();
     state.counters["program_fps"] = static_cast<double>(state.iterations()) / secs;
     state.counters["presented_fps"] = static_cast<double>(beside.shown.load()) / secs;
-    if (record) {
-        FILE* quiet = std::fopen("/dev/null", "w");
-        record_finish(5000, quiet);
-        std::fclose(quiet);
-        RecordCounts c = record_counts();
-        state.counters["written"] = static_cast<double>(c.written);
-        state.counters["dropped"] = static_cast<double>(c.dropped);
-        record_reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(g_dir, ignored);
-    }
+    if (record) end_recording(state, 5000);
     state.counters["force_threads"] = sim_force_threads();
     state.SetLabel(record ? "recording every new frame" : "not recording");
 }
@@ -102,6 +116,39 @@ BENCHMARK(BM_ProgramFramesWhilePresenting)
     ->Args({1000, 1})
     ->Args({100, 0})
     ->Args({100, 1})
+    ->MinTime(4.0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// --all-frames: every page the program shows is written, the program waiting for the writer
+// when its queue is full. Frames written per second (the last one on the disk) against the
+// program's frames per second without recording; both with the builder and presenter beside.
+void BM_EveryFrameWritten(benchmark::State& state) {
+    const bool record = state.range(1) != 0;
+    set_up(static_cast<int>(state.range(0)));
+    if (record) start_recording(true);
+    Beside beside;
+    beside.start();
+    auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) sim_frame();
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.counters["program_fps"] = static_cast<double>(state.iterations()) / secs;
+    if (record) {
+        auto finished = start;
+        const RecordCounts c = end_recording(state, 30000, &finished);
+        secs = std::chrono::duration<double>(finished - start).count();
+        state.counters["written_fps"] = static_cast<double>(c.written) / secs;
+    }
+    beside.end();
+    state.counters["particles"] = sim_particle_total;
+    state.counters["force_threads"] = sim_force_threads();
+    state.SetLabel(record ? "every frame written" : "not recording");
+}
+BENCHMARK(BM_EveryFrameWritten)
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({4000, 0})
+    ->Args({4000, 1})
     ->MinTime(4.0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -14,6 +14,10 @@ set(KAVARO_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 12:00:00 +0000")
 set(KAVARO_MARKER_DIR "${CMAKE_INSTALL_DATADIR}/kavaro")
 file(RELATIVE_PATH kavaro_bin_to_data "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}")
 target_compile_definitions(rt_frame PRIVATE KAVARO_INSTALL_MARKER="${kavaro_bin_to_data}/kavaro/installed")
+# The preset swarms: installed under the data folder, read from the source tree by a program
+# that is not installed (a build folder).
+target_compile_definitions(rt_frame PRIVATE KAVARO_PRESETS_INSTALLED="${kavaro_bin_to_data}/kavaro/presets"
+                                            KAVARO_PRESETS_SOURCE="${CMAKE_SOURCE_DIR}/presets")
 
 if(NOT KAVARO_GUI)
   return()
@@ -44,6 +48,8 @@ install(CODE "
     endif()
   endif()")
 install(FILES "${pkg_src}/installed" DESTINATION "${KAVARO_MARKER_DIR}")
+install(DIRECTORY "${CMAKE_SOURCE_DIR}/presets/" DESTINATION "${KAVARO_MARKER_DIR}/presets"
+        FILES_MATCHING PATTERN "*.dat")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${pkg_out}/${KAVARO_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 foreach(size ${KAVARO_ICON_SIZES})

@@ -1,5 +1,6 @@
 // Deleting files by name or wildcard, and renaming.
 #include <dirent.h>
+#include <limits.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -114,4 +115,17 @@ void file_rename(StringValue* old_value, StringValue* new_value) {
     int32_t n = file_open_errno_error(err, old_name);
     if (n == 53 && err == ENOENT) n = file_open_errno_error(err, new_name);
     frame_raise(n);
+}
+
+std::string file_link_end(const std::string& start) {
+    std::string path = start;
+    for (int hops = 0; hops < 40; ++hops) {
+        char buf[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;  // not a link
+        std::string link(buf, static_cast<size_t>(n));
+        size_t cut = path.rfind('/');
+        path = link[0] == '/' || cut == std::string::npos ? link : path.substr(0, cut + 1) + link;
+    }
+    return path;
 }

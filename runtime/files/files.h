@@ -1,6 +1,7 @@
 // files: numbered files.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "runtime/text/string_value.h"
 
@@ -61,6 +62,10 @@ extern void (*file_screen_print)(StringValue* text, int32_t line_end);
 // Replaces `new_name` atomically by `old_name`; the folder of `new_name` is flushed to disk
 // after it. Names are consumed when temporary.
 void file_rename(StringValue* old_name, StringValue* new_name);
+
+// The end of `path`'s chain of symbolic links (at most 40), relative links taken from the folder
+// of the link; `path` itself when it is no link. What a save through a link replaces.
+std::string file_link_end(const std::string& path);
 
 // The slot of an open number, or nullptr.
 FileSlot* file_slot(int32_t number);

@@ -78,6 +78,16 @@ void frame_print_help(FILE* f) {
         "  --scale N|auto           show the page N times larger (1 to 8) with square, sharp\n"
         "                           pixels; auto: the largest N whose window fits in nine\n"
         "                           tenths of the screen (default 1)\n"
+        "  --all-frames             with --record: every frame the program draws, in\n"
+        "                           order, none dropped (the program waits for the disk)\n"
+        "  --state FILE             load and save FILE instead of kavaro.dat\n"
+        "  --start N                draw N (1 to 100) warm-up random numbers at every\n"
+        "                           start, restarts by b and o included: the same state\n"
+        "                           file and N give the same swarm at every step, on\n"
+        "                           every machine (without it the clock chooses)\n"
+        "  --preset NAME            start from the preset swarm NAME (saves go to the\n"
+        "                           state file)\n"
+        "  --list-presets           list the preset swarms and exit\n"
         "  -h, --help               show this text and exit\n"
         "  --version                show the version and exit\n"
         "\n"
@@ -106,6 +116,8 @@ void frame_print_help(FILE* f) {
         "  kavaro.dat beside the program; for an installed program, or when the program's\n"
         "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
         "  ~/.local/share/kavaro/kavaro.dat).\n"
+        "  To share a swarm, send its state file and a start number: with\n"
+        "  kavaro --state FILE --start N it moves step for step as it moved for you.\n"
         "\n"
         "Environment:\n"
         "  KAVARO_ISA=scalar|avx2|avx512  the instruction set of the force step, at most\n"
@@ -116,7 +128,8 @@ void frame_print_help(FILE* f) {
         "Exit status:\n"
         "  0  every ordinary end (Escape, the close button, Ctrl+Break, an error dialog's No)\n"
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
-        "  2  an option without its value or with a value out of its range\n"
+        "  2  an option without its value or with a value out of its range, a --state\n"
+        "     FILE or --preset NAME that cannot be used, --all-frames without --record\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -139,14 +152,31 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             out.help = true;
         } else if (!std::strcmp(a, "--version")) {
             out.version = true;
-        } else if (!std::strcmp(a, "--record") || !std::strcmp(a, "--snapshot")) {
+        } else if (std::string* text = !std::strcmp(a, "--record")     ? &out.record_dir
+                                       : !std::strcmp(a, "--snapshot") ? &out.snapshot_file
+                                       : !std::strcmp(a, "--state")    ? &out.state_file
+                                       : !std::strcmp(a, "--preset")   ? &out.preset
+                                                                       : nullptr) {
             const char* v = value(a);
             if (!v) return 2;
             if (!*v) {
                 std::fprintf(err_stream, "kavaro: %s needs a non-empty value\n", a);
                 return 2;
             }
-            (a[2] == 'r' ? out.record_dir : out.snapshot_file) = v;
+            *text = v;
+        } else if (!std::strcmp(a, "--start")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            int64_t n = 0;
+            if (!parse_count(v, n) || n < 1 || n > 100) {
+                std::fprintf(err_stream, "kavaro: --start needs a whole number from 1 to 100, not \"%s\"\n", v);
+                return 2;
+            }
+            out.start_draws = static_cast<int32_t>(n);
+        } else if (!std::strcmp(a, "--all-frames")) {
+            out.all_frames = true;
+        } else if (!std::strcmp(a, "--list-presets")) {
+            out.list_presets = true;
         } else if (!std::strcmp(a, "--record-limit")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -181,6 +211,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     if (out.version) {
         frame_print_version(out_stream);
         return 0;
+    }
+    if (out.all_frames && out.record_dir.empty()) {
+        std::fprintf(err_stream, "kavaro: --all-frames needs --record DIR\n");
+        return 2;
     }
     return -1;
 }

@@ -13,15 +13,22 @@ struct FrameOptions {
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
     std::string lang;            // --lang en|hu: the interface's language (empty: KAVARO_LANG)
     int32_t scale = 1;           // --scale N: the window N times the page (1 ... 8); 0: auto
+    bool all_frames = false;     // --all-frames: with --record, every frame the program completes
+    std::string state_file;      // --state FILE: the state file (the start-up makes it absolute)
+    int32_t start_draws = 0;     // --start N: warm-up draws at every start (0: from the clock)
+    std::string preset;          // --preset NAME: the loads read this preset until the first save
+    std::string preset_file;     // its file (found by the start-up)
+    bool list_presets = false;   // --list-presets
     std::string rest;            // the other arguments, joined by single spaces
 };
 
 extern FrameOptions frame_options;
 
-// Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help, -h or
-// --version (their text printed on `out_stream`), 2 for an option without its value or with a
-// value out of its range, or a --lang other than en or hu (one line on `err_stream`). Any other
-// argument that starts with "-" gets a one-line warning on `err_stream` and joins the rest.
+// Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help, -h,
+// --version or --list-presets (their text printed on `out_stream`), 2 for an option without its
+// value or with a value out of its range, a --lang other than en or hu, or --all-frames without
+// --record (one line on `err_stream`). Any other argument that starts with "-" gets a one-line
+// warning on `err_stream` and joins the rest.
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
 
 // Settles the interface's language: --lang when given, else the KAVARO_LANG value `env`

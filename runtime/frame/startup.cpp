@@ -21,6 +21,7 @@
 #include "runtime/files/files.h"
 #include "runtime/frame/line_input.h"
 #include "runtime/frame/options.h"
+#include "runtime/frame/state_choice.h"
 #include "runtime/frame/threads.h"
 #include "runtime/frame/window_identity.h"
 #include "runtime/gfx/image.h"
@@ -30,6 +31,7 @@
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_value.h"
 
+void (*frame_options_taken)() = nullptr;
 std::string frame_command_line_text;
 std::string frame_start_dir;
 bool frame_fbo_available = false;
@@ -76,6 +78,7 @@ void start_recording() {
     s.limit = frame_options.record_limit;
     s.snapshot = from_start_dir(frame_options.snapshot_file);
     s.snapshot_after = frame_options.snapshot_after;
+    s.all_frames = frame_options.all_frames;
     if (record_start(s, stderr)) frame_platform.before_exit = finish_recording;
 }
 
@@ -91,16 +94,6 @@ bool mkdir_p(const std::string& path) {
     return true;
 }
 
-// A folder is usable for the saved state when a file can really be created in it.
-bool folder_writable(const std::string& dir) {
-    std::string probe = dir + "/.kavaro-probe-" + std::to_string(getpid());
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    close(fd);
-    unlink(probe.c_str());
-    return true;
-}
-
 bool is_regular_file(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -108,7 +101,7 @@ bool is_regular_file(const std::string& path) {
 
 // A data folder, created when missing, that a file can be written in; else the reason joins `why`.
 bool usable_data_folder(const std::string& dir, std::string& why) {
-    if (mkdir_p(dir) && folder_writable(dir)) return true;
+    if (mkdir_p(dir) && frame_folder_writable(dir)) return true;
     why += "; " + dir + ": " + std::strerror(errno);
     return false;
 }
@@ -198,14 +191,23 @@ void adopt_state_file(const std::string& from_dir, const std::string& to_dir, FI
 
 const char frame_install_marker[] = KAVARO_INSTALL_MARKER;
 
-std::string frame_choose_working_dir(const std::string& exe_path, FILE* err) {
+std::string frame_program_folder(const std::string& exe_path) {
     std::string prog;
     size_t cut = exe_path.find_last_of("\\/:");
     if (cut != std::string::npos) prog = exe_path[cut] == ':' ? exe_path.substr(0, cut + 1) : exe_path.substr(0, cut);
     if (cut == 0) prog = "/";
+    return prog;
+}
+
+bool frame_installed(const std::string& prog) {
+    return !prog.empty() && is_regular_file(prog + "/" + frame_install_marker);
+}
+
+std::string frame_choose_working_dir(const std::string& exe_path, FILE* err, bool adopt) {
+    std::string prog = frame_program_folder(exe_path);
     // An installed program keeps its state with the user, never in the system's folders.
-    bool installed = !prog.empty() && is_regular_file(prog + "/" + frame_install_marker);
-    if (!prog.empty() && !installed && folder_writable(prog) && chdir(prog.c_str()) == 0) return prog;
+    bool installed = frame_installed(prog);
+    if (!prog.empty() && !installed && frame_folder_writable(prog) && chdir(prog.c_str()) == 0) return prog;
 
     std::string why = prog.empty() ? "" : "; " + prog + (installed ? " holds an installed program" : " cannot be written");
     std::string dir = data_folder(why, err);
@@ -220,7 +222,7 @@ std::string frame_choose_working_dir(const std::string& exe_path, FILE* err) {
                      kStateFile, why.empty() ? "no folder to try" : why.c_str() + 2);
         return "";
     }
-    if (!installed && !prog.empty() && prog != dir) adopt_state_file(prog, dir, err);
+    if (adopt && !installed && !prog.empty() && prog != dir) adopt_state_file(prog, dir, err);
     return dir;
 }
 
@@ -246,6 +248,34 @@ void frame_init_runtime() {
     disp_hooks.redraw_tick = input_x11_keys_pump;
     disp_hooks.frame_shown = record_presented;
     disp_hooks.keep_indices = record_wants_indices;
+    gfx_hooks.page_shown = record_page_shown;
+}
+
+int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err) {
+    FrameOptions& o = frame_options;
+    if (o.list_presets || !o.preset.empty()) {
+        const std::string prog = frame_program_folder(exe_path);
+        const std::string dir = frame_preset_dir(prog, frame_installed(prog));
+        if (o.list_presets) {
+            for (const std::string& name : frame_preset_names(dir)) std::fprintf(out, "%s\n", name.c_str());
+            return 0;
+        }
+        o.preset_file = frame_preset_file(dir, o.preset);
+        if (o.preset_file.empty()) {
+            std::fprintf(err, "kavaro: there is no preset \"%s\" (kavaro --list-presets names them)\n",
+                         o.preset.c_str());
+            return 2;
+        }
+    }
+    if (!o.state_file.empty()) {
+        o.state_file = from_start_dir(o.state_file);
+        std::string why = frame_state_file_problem(o.state_file);
+        if (!why.empty()) {
+            std::fprintf(err, "kavaro: cannot use the state file %s: %s\n", o.state_file.c_str(), why.c_str());
+            return 2;
+        }
+    }
+    return -1;
 }
 
 int frame_main(int argc, char** argv, void (*main_routine)()) {
@@ -263,9 +293,14 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     exe[n > 0 ? n : 0] = '\0';
-    // No state folder, no run: nothing may be written anywhere else.
-    if (frame_choose_working_dir(exe).empty()) return 1;
+    // --list-presets, an unknown preset and a state file that cannot serve end here.
+    status = frame_take_state_options(exe, stdout, stderr);
+    if (status >= 0) return status;
+    // No state folder, no run: nothing may be written anywhere else. A state file of the
+    // user's own choice leaves the usual one alone.
+    if (frame_choose_working_dir(exe, stderr, frame_options.state_file.empty()).empty()) return 1;
     frame_command_line_text = frame_options.rest;
+    if (frame_options_taken) frame_options_taken();
 
     timer_capture_base();
 

@@ -12,9 +12,19 @@ void frame_init_runtime();
 // The folder that keeps the state file, made current: the program's own folder, or the user's
 // data folder ($XDG_DATA_HOME/kavaro, by default ~/.local/share/kavaro) for an installed program
 // and when the program's folder cannot be written; the data folder's first use starts from a
-// copy of the state file in the program's folder. Empty, with the reasons on `err`, when no
-// folder can be used.
-std::string frame_choose_working_dir(const std::string& exe_path, FILE* err = stderr);
+// copy of the state file in the program's folder (unless `adopt` is false). Empty, with the
+// reasons on `err`, when no folder can be used.
+std::string frame_choose_working_dir(const std::string& exe_path, FILE* err = stderr, bool adopt = true);
+// The folder of the program file; whether it holds an installed program.
+std::string frame_program_folder(const std::string& exe_path);
+bool frame_installed(const std::string& prog_dir);
+// --list-presets (the names on `out`), --preset NAME (found in the program's preset folder) and
+// --state FILE (made absolute from the start folder, and checked). -1 to go on, else the exit
+// status: 0 after the list, 2 (one line on `err`) for an unknown preset or an unusable file.
+int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err);
+// Called once the options are taken and the working folder is chosen, before any thread
+// starts: the application takes what it needs from frame_options.
+extern void (*frame_options_taken)();
 // Where an installed program finds this file, relative to its own folder.
 extern const char frame_install_marker[];
 // Process arguments 1..n-1 joined by single spaces.

@@ -179,6 +179,14 @@ enum : int32_t {
 void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_t visual_page,
                 int32_t refresh, int32_t passed);
 
+// Services of the layers above, registered by the start-up.
+struct GfxHooks {
+    // Program thread, at a page switch: `page` became the display page, the `flips`-th graphics
+    // page since the last text screen (the recording of every frame).
+    void (*page_shown)(const ImageSurface* page, uint32_t flips) = nullptr;
+};
+extern GfxHooks gfx_hooks;
+
 // Restart: mode 0, 80 x 25, colours 7 on 0; frees the images of handle 2 and above that are
 // neither screen pages nor system images.
 void gfx_reset_for_restart();

@@ -8,6 +8,8 @@
 #include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
 
+GfxHooks gfx_hooks;
+
 namespace {
 
 // Fixed buffers of the classic screen memory: text pages and the mode 13 page.
@@ -310,12 +312,14 @@ void gfx_screen(int32_t mode, int32_t colour_switch, int32_t active_page, int32_
         reset_write_page();
     }
     gfx_display_publish(t.display_page);
+    uint32_t flips = 0;
     if (new_display) {
         const ImageSurface* d = t.display_page;
-        uint32_t flips = d && !d->is_text ? gfx_display.graphics_flips.load(std::memory_order_relaxed) + 1 : 0;
+        flips = d && !d->is_text ? gfx_display.graphics_flips.load(std::memory_order_relaxed) + 1 : 0;
         gfx_display.graphics_flips.store(flips, std::memory_order_seq_cst);
     }
     if (paused) gfx_pause_word.store(0);
+    if (flips && gfx_hooks.page_shown) gfx_hooks.page_shown(t.display_page, flips);
 }
 
 void gfx_init_screen() {

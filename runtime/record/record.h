@@ -1,6 +1,7 @@
 // record: the recorder and PNG encoding.
 // Recording what the window shows: a numbered PNG for every new frame the presenter shows
-// (--record DIR) and one picture of the swarm (--snapshot FILE.png). The presenter only copies
+// (--record DIR), or for every page the program shows (--all-frames), and one picture of the
+// swarm (--snapshot FILE.png). The presenter, or the program at its page switch, only copies
 // the frame into a slot made in advance; encoding and writing run on a thread of their own.
 #pragma once
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 struct FrameSlot;
+struct ImageSurface;
 
 // ---- PNG encoding (pure) ----
 // An indexed-colour PNG of w x h palette indices (one byte each, row after row). The palette
@@ -31,6 +33,9 @@ struct RecordSettings {
     std::string snapshot;       // empty: no snapshot
     double snapshot_after = 0;  // seconds after the swarm first appears
     int32_t queue_slots = 8;    // frames that may wait for the writer
+    // Every page the program shows (record_page_shown), none dropped, instead of the frames
+    // the presenter shows.
+    bool all_frames = false;
 };
 
 struct RecordCounts {
@@ -47,6 +52,14 @@ bool record_start(const RecordSettings& settings, FILE* err);
 // Presenter (main thread): `slot` (in state shown) is on the screen now; `uploaded` when it
 // has just replaced the previous picture. No allocation, no waiting.
 void record_presented(const FrameSlot& slot, bool uploaded);
+// Program thread, at a page switch (with all_frames): `page` became the display page, the
+// `flips`-th graphics page since the last text screen. From the swarm's first picture on, every
+// paletted page is queued; when the queue is full this waits for the writer (until the
+// recording stops or the run ends).
+void record_page_shown(const ImageSurface* page, uint32_t flips);
+// How to make the recorded run again (for example "--state FILE --start N"), named by the line
+// that ends the recording. The first note while a recording runs is kept.
+void record_note_origin(const std::string& text);
 // Lets the writer finish what is queued (at most `wait_ms`), stops it and prints the counts on
 // `err`. Safe to call more than once and from any thread; only the first call acts.
 void record_finish(int32_t wait_ms, FILE* err);

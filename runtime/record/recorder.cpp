@@ -1,6 +1,7 @@
 // The recorder: the presenter copies each new frame's palette indices into a slot of a bounded
 // queue made in advance; a writer thread of its own encodes and writes them. When the writer
-// is behind, the presenter drops the frame and counts it instead of waiting.
+// is behind, the presenter drops the frame and counts it instead of waiting. With all_frames
+// the program thread copies every page it shows instead, and waits for the writer.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,9 @@
 #include <thread>
 
 #include "runtime/core/platform.h"
+#include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
+#include "runtime/gfx/image.h"
 #include "runtime/record/record.h"
 
 namespace {
@@ -44,7 +47,7 @@ struct Recorder {
     Picture* queue = nullptr;
     int32_t queue_n = 0;
     std::atomic<uint64_t> head{0}, tail{0};
-    int64_t accepted = 0;  // presenter only: frames queued for the sequence
+    int64_t accepted = 0;  // the queuing thread's (presenter, or program with all_frames)
     std::atomic<bool> limit_reached{false};
     // When the first and the last queued frame were shown (steady clock, ns): the video's rate.
     std::atomic<int64_t> first_ns{0}, last_ns{0};
@@ -65,6 +68,10 @@ struct Recorder {
     std::atomic<int32_t> done{0};     // the writer has ended
     std::atomic<int32_t> finishing{0}, finished{0};
     std::thread writer;
+
+    // How to make the run again: 0 none, 1 being written, 2 ready.
+    char origin[1024] = {};
+    std::atomic<int32_t> origin_state{0};
 };
 // Never destroyed: an exit() from a library must not meet a running writer thread.
 Recorder& g_rec = *new Recorder();
@@ -210,6 +217,17 @@ void copy_picture(Picture& dst, const FrameSlot& slot) {
     dst.height = slot.height;
 }
 
+// The picture in queue slot `h` is complete: hand it to the writer.
+void hand_to_writer(uint64_t h) {
+    Recorder& r = g_rec;
+    r.head.store(h + 1, std::memory_order_release);
+    int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (r.accepted++ == 0) r.first_ns.store(now, std::memory_order_relaxed);
+    r.last_ns.store(now, std::memory_order_relaxed);
+    if (r.accepted == r.settings.limit) r.limit_reached.store(true, std::memory_order_relaxed);
+}
+
 // The slot shows a page drawn after the swarm was placed.
 bool shows_swarm(const FrameSlot& slot) {
     uint32_t flips = slot.graphics_flips;
@@ -287,7 +305,7 @@ bool record_wants_indices() {
     const Recorder& r = g_rec;
     if (!r.active.load(std::memory_order_relaxed)) return false;
     // Once nothing more will be written, the builder can stop keeping them.
-    bool sequence = r.sequence && !r.failed.load(std::memory_order_relaxed) &&
+    bool sequence = r.sequence && !r.settings.all_frames && !r.failed.load(std::memory_order_relaxed) &&
                     !r.limit_reached.load(std::memory_order_relaxed);
     return sequence || (r.snapshot && r.shot_state.load(std::memory_order_relaxed) == 0);
 }
@@ -298,17 +316,12 @@ void record_presented(const FrameSlot& slot, bool uploaded) {
     // Graphics frames only: the start-up text screen is not part of the picture.
     if (slot.palette_n == 0 || slot.graphics_flips == 0 || !slot.indices) return;
     const bool fits = static_cast<int64_t>(slot.width) * slot.height <= kMaxFramePixels;
-    if (r.sequence && uploaded && !r.failed.load(std::memory_order_relaxed) &&
+    if (r.sequence && !r.settings.all_frames && uploaded && !r.failed.load(std::memory_order_relaxed) &&
         (r.settings.limit < 0 || r.accepted < r.settings.limit)) {
         uint64_t h = r.head.load(std::memory_order_relaxed);
         if (fits && h - r.tail.load(std::memory_order_acquire) < static_cast<uint64_t>(r.queue_n)) {
             copy_picture(r.queue[h % static_cast<uint64_t>(r.queue_n)], slot);
-            r.head.store(h + 1, std::memory_order_release);
-            int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch()).count();
-            if (r.accepted++ == 0) r.first_ns.store(now, std::memory_order_relaxed);
-            r.last_ns.store(now, std::memory_order_relaxed);
-            if (r.accepted == r.settings.limit) r.limit_reached.store(true, std::memory_order_relaxed);
+            hand_to_writer(h);
         } else {
             r.dropped.fetch_add(1, std::memory_order_relaxed);
         }
@@ -325,6 +338,41 @@ void record_presented(const FrameSlot& slot, bool uploaded) {
             r.shot_state.store(1, std::memory_order_release);
         }
     }
+}
+
+void record_page_shown(const ImageSurface* page, uint32_t flips) {
+    Recorder& r = g_rec;
+    if (!r.sequence || !r.settings.all_frames || !r.active.load(std::memory_order_relaxed)) return;
+    // From the swarm's first picture; the untouched page and the start-up picture are not frames.
+    if (flips < kSwarmFlips || !page || page->is_text || page->bytes_per_pixel != 1 || !page->palette ||
+        !page->pixels || static_cast<int64_t>(page->width) * page->height > kMaxFramePixels)
+        return;
+    if (r.limit_reached.load(std::memory_order_relaxed) || r.failed.load(std::memory_order_relaxed)) return;
+    const uint64_t h = r.head.load(std::memory_order_relaxed);
+    // None dropped: the program waits for the writer, unless the recording or the run ends.
+    while (h - r.tail.load(std::memory_order_acquire) >= static_cast<uint64_t>(r.queue_n)) {
+        if (r.stop.load() || r.failed.load() || frame_run.exit_now.load()) {
+            if (!r.failed.load()) r.dropped.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        frame_sleep_ms(1);
+    }
+    Picture& p = r.queue[h % static_cast<uint64_t>(r.queue_n)];
+    p.width = page->width;
+    p.height = page->height;
+    const int32_t bits = page->bits_per_pixel;
+    p.palette_n = bits >= 1 && bits <= 8 ? 1 << bits : 256;
+    std::memcpy(p.indices, page->pixels, static_cast<size_t>(p.width) * p.height);
+    std::memcpy(p.palette, page->palette, static_cast<size_t>(p.palette_n) * sizeof(uint32_t));
+    hand_to_writer(h);
+}
+
+void record_note_origin(const std::string& text) {
+    Recorder& r = g_rec;
+    int32_t none = 0;
+    if (!r.active.load() || !r.origin_state.compare_exchange_strong(none, 1)) return;
+    std::snprintf(r.origin, sizeof r.origin, "%s", text.c_str());
+    r.origin_state.store(2, std::memory_order_release);
 }
 
 void record_finish(int32_t wait_ms, FILE* err) {
@@ -353,12 +401,17 @@ void record_finish(int32_t wait_ms, FILE* err) {
             double span = static_cast<double>(r.last_ns.load() - r.first_ns.load()) * 1e-9;
             int64_t queued = static_cast<int64_t>(r.head.load());
             char rate[64] = "";
-            if (queued > 1 && span > 0)
+            if (r.settings.all_frames)
+                std::snprintf(rate, sizeof rate, ", every frame the program drew");
+            else if (queued > 1 && span > 0)
                 std::snprintf(rate, sizeof rate, ", about %.0f a second", static_cast<double>(queued - 1) / span);
-            std::fprintf(err, "kavaro: recording into %s: %lld frames written, %lld dropped%s%s\n",
+            std::string again;
+            if (r.origin_state.load(std::memory_order_acquire) == 2)
+                again = std::string("; the same run again: kavaro ") + r.origin;
+            std::fprintf(err, "kavaro: recording into %s: %lld frames written, %lld dropped%s%s%s\n",
                          r.settings.dir.c_str(), static_cast<long long>(r.written.load()),
                          static_cast<long long>(r.dropped.load()), rate,
-                         r.failed.load() ? " (stopped after a failed write)" : "");
+                         r.failed.load() ? " (stopped after a failed write)" : "", again.c_str());
         }
         if (r.snapshot && r.shot_state.load() == 0) {
             if (r.swarm_seen.load())
@@ -408,6 +461,7 @@ void record_reset() {
     r.done.store(0);
     r.finishing.store(0);
     r.finished.store(0);
+    r.origin_state.store(0);
     r.active.store(false);
     r.sequence = r.snapshot = false;
 }

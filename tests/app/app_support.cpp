@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "app/sim_main.h"
+#include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "runtime/core/error.h"
 #include "runtime/core/platform.h"
@@ -97,6 +98,10 @@ void app_prepare() {
     // The frame builder, as in the program: it also acknowledges screen-mode changes.
     frame_threads.build_frame = disp_build_frame;
     sim_frame_hook = frame_hook;
+    // The usual state file, no preset, the warm-up count from the (fixed) clock.
+    sim_state_path = "kavaro.dat";
+    sim_preset_path.clear();
+    sim_start_draws = 0;
 
     g_previous_dir = std::filesystem::current_path();
     std::string tmpl = (std::filesystem::temp_directory_path() / "kavaro-app-XXXXXX").string();

@@ -13,7 +13,8 @@ struct AppDialog {
 
 // Runtime up once per process; fresh runtime and simulation state, a new empty working folder
 // (made current), recorded dialogs (answered Yes), a fixed clock (so the generator's warm-up
-// is the same at every start). Does not start the program.
+// is the same at every start), the state file "kavaro.dat" without a preset. Does not start the
+// program.
 void app_prepare();
 // Starts the program threads and waits until the first frame has been completed; the program
 // then waits at the end of each frame until app_step lets it go on.

@@ -1,6 +1,10 @@
 // The command keys: what each changes, and what it leaves alone.
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "app/sim_saved_state.h"
 #include "fixture.h"
 #include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
@@ -216,6 +220,81 @@ TEST_F(Commands, OtherKeysChangeNothing) {
     ASSERT_TRUE(app_step(6));
     EXPECT_TRUE(changed_rows(before, cells()).empty());
     EXPECT_EQ(parameters(), params);
+}
+
+// --preset: the loads read the preset until the first save ("b" goes back to it), saves and "o"
+// write the state file; the preset is never written. A preset that cannot be read is told
+// once and the state file is left alone.
+class PresetRun : public AppRun {
+protected:
+    void SetUp() override {}
+    static std::string bytes(const std::string& path) {
+        std::stringstream ss;
+        ss << std::ifstream(path, std::ios::binary).rdbuf();
+        return ss.str();
+    }
+    static std::vector<float> values() {
+        std::vector<float> v;
+        for (int r = 0; r <= 1700; ++r) v.push_back(cell(r));
+        return v;
+    }
+};
+
+TEST_F(PresetRun, ThePresetIsReadUntilTheFirstSaveAndNeverWritten) {
+    app_prepare();  // a preset: a state with random counts and rules
+    app_start();
+    for (int k : {'d', 'r', 'm'}) {
+        app_key(k);
+        ASSERT_TRUE(app_step());
+    }
+    const std::vector<float> preset = values();
+    app_stop();
+    const std::string preset_bytes = bytes(app_folder() + "/kavaro.dat");
+    app_finish();
+
+    app_prepare();
+    const std::string file = app_folder() + "/sub/preset.dat";
+    std::filesystem::create_directory(app_folder() + "/sub");
+    std::ofstream(file, std::ios::binary) << preset_bytes;
+    sim_preset_path = file;
+    app_start();
+    EXPECT_EQ(values(), preset);
+    app_key('t');
+    ASSERT_TRUE(app_step());
+    EXPECT_NE(values(), preset);
+    app_key('b');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(values(), preset) << "b before a save goes back to the preset";
+    EXPECT_FALSE(app_file_exists("kavaro.dat"));
+    for (int k : {'t', 'm'}) {
+        app_key(k);
+        ASSERT_TRUE(app_step());
+    }
+    const std::vector<float> saved = values();
+    ASSERT_TRUE(app_file_exists("kavaro.dat"));
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    app_key('b');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(values(), saved) << "b after a save reads the state file";
+    app_key('o');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(sim_species_number(), 3);
+    EXPECT_EQ(app_file_lines("kavaro.dat")[17002], " 3 ");
+    EXPECT_EQ(bytes(file), preset_bytes);
+    EXPECT_TRUE(app_dialogs.empty());
+    app_finish();
+
+    app_prepare();
+    std::ofstream("kavaro.dat", std::ios::binary) << preset_bytes;
+    sim_preset_path = app_folder() + "/gone.dat";
+    app_start();
+    ASSERT_EQ(app_dialogs.size(), 1u);
+    EXPECT_NE(app_dialogs[0].caption.find("#53"), std::string::npos) << app_dialogs[0].caption;
+    app_dialogs.clear();
+    ASSERT_TRUE(app_step(3));
+    EXPECT_EQ(sim_species_number(), 3);  // the factory state, unsaved
+    EXPECT_EQ(bytes("kavaro.dat"), preset_bytes);
 }
 
 }  // namespace

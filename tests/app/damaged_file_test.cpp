@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "app_support.h"
 
@@ -310,12 +311,20 @@ void leave_mount(const std::string& dir) {
     if (chdir("/") == 0) umount2(dir.c_str(), MNT_DETACH);
 }
 
-// One start with every dialog answered `answer`.
-void run(const Kind& k, int answer) {
-    SCOPED_TRACE(std::string(k.name) + (answer ? " (Yes)" : " (No)"));
+// One start with every dialog answered `answer`. `elsewhere`: the state file is given as
+// another folder's (--state), which holds what the kind lays out; the working folder gets
+// nothing.
+void run(const Kind& k, int answer, bool elsewhere = false) {
+    SCOPED_TRACE(std::string(k.name) + (answer ? " (Yes)" : " (No)") + (elsewhere ? " elsewhere" : ""));
     app_prepare();
-    const std::string dir = app_folder();
+    const std::string home = app_folder(), dir = elsewhere ? home + "/elsewhere" : home;
+    if (elsewhere) {
+        fs::create_directory(dir);
+        fs::current_path(dir);
+        sim_state_path = dir + "/kavaro.dat";
+    }
     k.make(dir);
+    if (elsewhere) fs::current_path(home);
     if (::testing::Test::HasFatalFailure()) {
         leave_mount(dir);
         app_finish();
@@ -362,6 +371,10 @@ void run(const Kind& k, int answer) {
         ;  // nothing asked, nothing answered
     else
         EXPECT_EQ(describe(dir + "/kavaro.dat"), before) << "the file is as it was";
+    if (elsewhere) {
+        for (const char* name : {"/kavaro.dat", "/kavaro.tmp"})
+            EXPECT_EQ(describe(home + name).type, "none") << "the usual state file is not touched";
+    }
     if (k.need == ROOT && std::string(k.name) == "a full disk") leave_mount(dir);
     app_finish();
 }
@@ -377,6 +390,16 @@ TEST(DamagedFile, EveryKindIsToldOnceAndLeavesAUsableProgram) {
     }
     EXPECT_GE(kinds().size(), 25u);
     std::printf("%d of %zu kinds run as uid %d\n", ran, kinds().size(), static_cast<int>(geteuid()));
+}
+
+// The same for a state file given with --state: every safety rule holds there.
+TEST(DamagedFile, TheSameInAStateFileGivenByName) {
+    factory();
+    for (const Kind& k : kinds()) {
+        if (!may_run(k)) continue;
+        run(k, 1, true);
+        if (!k.errors.empty() && k.errors != std::vector<int>{-1}) run(k, 0, true);
+    }
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "app/sim_cells.h"
+#include "app/sim_main.h"
 #include "app/sim_state.h"
 #include "app_support.h"
 #include "runtime/gfx/image.h"
+#include "runtime/text/random_timer.h"
 
 namespace {
 
@@ -168,24 +170,66 @@ TEST_F(AppStart, CircleIndicatorShowsOnlyWhileOverTheCircleAndNotDragging) {
     ASSERT_TRUE(app_step(3));
 }
 
+std::vector<float> start_positions() {
+    std::vector<float> v;
+    for (int s = 0; s < 3; ++s)
+        for (int p = 0; p < 240; ++p)
+            for (int c = 0; c < 3; ++c) v.push_back(sim_particles.get(s, p, c));
+    return v;
+}
+
 TEST(AppStarts, SameClockFractionGivesTheSameStartPositions) {
-    auto snapshot = [] {
-        std::vector<float> v;
-        for (int s = 0; s < 3; ++s)
-            for (int p = 0; p < 240; ++p)
-                for (int c = 0; c < 3; ++c) v.push_back(sim_particles.get(s, p, c));
-        return v;
-    };
     app_prepare();
     app_start();
-    auto first = snapshot();
+    auto first = start_positions();
     app_finish();
     app_prepare();
     app_start();
-    auto second = snapshot();
+    auto second = start_positions();
     app_finish();
     EXPECT_EQ(first, second);
     EXPECT_NE(first[0], 0);
+}
+
+int64_t clock_at_100ms() { return 100; }
+int64_t clock_at_730ms() { return 730; }
+
+// --start N: N warm-up draws at every start-up whatever the clock, restarts by "b" included;
+// the same N gives the same swarm, another N another. Without it the clock chooses.
+TEST(AppStarts, StartNDrawsNWarmUpValuesAtEveryStartWhateverTheClock) {
+    struct Run {
+        std::vector<float> first, after_b;
+        int32_t draws = 0;
+    };
+    auto run = [](int32_t n, int64_t (*clock)()) {
+        Run r;
+        app_prepare();
+        timer_clock_source = clock;
+        sim_start_draws = n;
+        app_start();
+        r.first = start_positions();
+        r.draws = sim_warmup_draws;
+        app_key('b');
+        EXPECT_TRUE(app_step());
+        r.after_b = start_positions();
+        EXPECT_EQ(sim_warmup_draws, r.draws);
+        app_finish();
+        EXPECT_TRUE(app_dialogs.empty());
+        return r;
+    };
+    const Run a = run(37, clock_at_100ms), b = run(37, clock_at_730ms), c = run(38, clock_at_100ms);
+    EXPECT_EQ(a.draws, 37);
+    EXPECT_EQ(c.draws, 38);
+    EXPECT_EQ(a.first, b.first);
+    EXPECT_EQ(a.after_b, a.first);
+    EXPECT_NE(c.first, a.first);
+    const Run d = run(0, clock_at_100ms), e = run(0, clock_at_730ms);
+    EXPECT_NE(d.draws, e.draws);
+    EXPECT_NE(d.first, e.first);
+    for (int32_t n : {d.draws, e.draws}) {
+        EXPECT_GE(n, 1);
+        EXPECT_LE(n, 100);
+    }
 }
 
 }  // namespace

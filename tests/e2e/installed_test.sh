@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installed program: the package's files unpacked into a temporary root, run from there under
 # Xvfb with a temporary HOME. It keeps its state in ~/.local/share/kavaro and writes nothing beside
-# itself, even as root; --version and --help answer without a window; with no folder for the
-# state at all it ends with status 1 and a message, before any window, writing nothing.
+# itself, even as root; --version, --help and --list-presets (the package's presets) answer
+# without a window; with no folder for the state at all it ends with status 1 and a message,
+# before any window, writing nothing.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
@@ -22,6 +23,14 @@ help=$(env -u DISPLAY "$KAVARO" --help)
 for part in "Escape  save and quit" "m  save the state" "r  random rules" "~/.local/share/kavaro/kavaro.dat"; do
   grep -qF -- "$part" <<<"$help" || fail "--help does not say '$part'"
 done
+
+# The presets come from the package's data folder.
+presets=$(env -u DISPLAY "$KAVARO" --list-presets | tr '\n' ' ')
+shipped=$(cd "$WORK/root/usr/share/kavaro/presets" && ls *.dat | sed 's/\.dat$//' | tr '\n' ' ')
+[ "$presets" = "$shipped" ] && [ "$(wc -w <<<"$presets")" -ge 6 ] || fail "--list-presets: '$presets', shipped '$shipped'"
+status=0
+env -u DISPLAY "$KAVARO" --preset no-such-swarm 2>/dev/null || status=$?
+[ "$status" = 2 ] || fail "an unknown preset ended with $status"
 
 # No folder can keep the state: XDG_DATA_HOME relative, uncreatable or empty, HOME unusable.
 before=$(files)

@@ -44,6 +44,17 @@ TEST(Options, ValuesAndTheRestOfTheCommandLine) {
     EXPECT_EQ(r.opt.lang, "en");
     EXPECT_EQ(r.out + r.err, "");
     EXPECT_EQ(parse({}).opt.record_limit, -1);
+    Parsed s = parse({"--state", "my swarm.dat", "--start", "100", "--preset", "dance", "--record", "r",
+                      "--all-frames", "--list-presets"});
+    EXPECT_EQ(s.status, -1);
+    EXPECT_EQ(s.opt.state_file, "my swarm.dat");
+    EXPECT_EQ(s.opt.start_draws, 100);
+    EXPECT_EQ(s.opt.preset, "dance");
+    EXPECT_TRUE(s.opt.all_frames && s.opt.list_presets);
+    EXPECT_EQ(s.opt.rest, "");
+    Parsed none = parse({"x"});
+    EXPECT_EQ(none.opt.start_draws, 0);  // the clock chooses
+    EXPECT_FALSE(none.opt.all_frames || none.opt.list_presets);
     EXPECT_EQ(parse({}).opt.lang, "");
     EXPECT_EQ(parse({}).opt.scale, 1);
     for (auto [v, want] : {std::pair{"1", 1}, {"8", 8}, {"auto", 0}, {"03", 3}})
@@ -68,7 +79,8 @@ TEST(Options, HelpAndVersionPrintAndEndWithZero) {
                              "--lang en|hu", "KAVARO_LANG=en",
                              "$XDG_DATA_HOME/kavaro/kavaro.dat", "~/.local/share/kavaro/kavaro.dat",
                              "--scale N|auto", "-h, --help", "Ctrl+Break", "Pause", "Alt+Enter",
-                             "KAVARO_ISA=scalar|avx2|avx512", "Exit status:", "-1 chases it, 0 ignores it, 1 flees it"})
+                             "KAVARO_ISA=scalar|avx2|avx512", "Exit status:", "-1 chases it, 0 ignores it, 1 flees it", "--state FILE",
+                             "--start N", "--preset NAME", "--list-presets", "--all-frames"})
         EXPECT_NE(h.out.find(part), std::string::npos) << part;
     EXPECT_EQ(parse({"-h"}).out, h.out);
     Parsed v = parse({"--version"});
@@ -90,7 +102,11 @@ TEST(Options, MissingOrNonNumericValuesEndWithTwoAndOneLine) {
              {{"--help", "--record-limit", "z"}, count}, {{"--scale"}, ""}, {{"--scale", "0"}, scale},
              {{"--scale", "9"}, scale}, {{"--scale", "2.5"}, scale}, {{"--scale", "Auto"}, scale},
              {{"--scale", ""}, scale}, {{"--lang"}, ""}, {{"--lang", "de"}, "en or hu"},
-             {{"--lang", ""}, "en or hu"}, {{"--lang", "EN"}, "en or hu"}, {{"--lang", "en_GB"}, "en or hu"}}) {
+             {{"--lang", ""}, "en or hu"}, {{"--lang", "EN"}, "en or hu"}, {{"--lang", "en_GB"}, "en or hu"}, {{"--state"}, ""}, {{"--state", ""}, ""},
+             {{"--preset", ""}, ""}, {{"--start", "0"}, "1 to 100"}, {{"--start", "101"}, "1 to 100"},
+             {{"--start", "ten"}, "1 to 100"}, {{"--start", "5.5"}, "1 to 100"}, {{"--start", "-3"}, "1 to 100"},
+             {{"--start", ""}, "1 to 100"}, {{"--start"}, ""}, {{"--all-frames"}, "--record"},
+             {{"--all-frames", "--snapshot", "a.png"}, "--record"}}) {
         Parsed r = parse(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_EQ(r.out, "");

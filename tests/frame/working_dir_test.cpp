@@ -15,7 +15,10 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "runtime/frame/options.h"
+#include "runtime/frame/state_choice.h"
 #include "runtime/frame/startup.h"
 
 namespace {
@@ -36,6 +39,8 @@ struct Case {
     const char* home;         // likewise
     const char* expect_dir;   // "" for no folder at all
     const char* expect_err;   // a piece of standard error ("" for none at all)
+    const char* state = nullptr;  // --state FILE (relative to the test's root folder)
+    int expect_status = -1;       // of the --state check: -1 go on, 2 refused
 };
 
 const Case kCases[] = {
@@ -60,6 +65,20 @@ const Case kCases[] = {
     {"no XDG, relative HOME", false, true, ProgState::None, false, nullptr, "home", "", "HOME is not an absolute"},
     {"no XDG, empty HOME", false, false, ProgState::None, false, nullptr, "", "", "HOME is not set"},
     {"unwritable HOME", false, false, ProgState::None, false, "", "@/locked", "", "@/locked/.local/share/kavaro"},
+    // --state FILE: checked before anything else, relative to the start folder; the usual state
+    // file is neither copied nor touched.
+    {"--state, read-only program folder, no copy", false, false, ProgState::File, false, nullptr, "@/home",
+     "@/home/.local/share/kavaro", "", "home/mine.dat"},
+    {"--state a folder", true, false, ProgState::File, false, nullptr, "@/home", "",
+     "cannot use the state file @/xdg: it is a folder", "@/xdg", 2},
+    {"--state a pipe", true, false, ProgState::Fifo, false, nullptr, "@/home", "",
+     "cannot use the state file @/prog/kavaro.dat: it is not a plain file", "prog/kavaro.dat", 2},
+    {"--state unreadable", true, false, ProgState::File, false, nullptr, "@/home", "",
+     "cannot use the state file @/secret.dat: it cannot be read: Permission denied", "secret.dat", 2},
+    {"--state in a read-only folder", true, false, ProgState::File, false, nullptr, "@/home", "",
+     "cannot use the state file @/locked/mine.dat: its folder @/locked cannot be written", "locked/mine.dat", 2},
+    {"--state in a missing folder", true, false, ProgState::File, false, nullptr, "@/home", "",
+     "its folder @/nope cannot be written: No such file or directory", "@/nope/mine.dat", 2},
 };
 
 std::string expand(const std::string& s, const std::string& root) {
@@ -100,6 +119,8 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
     for (auto d : {"home", "home/.local", "home/.local/share", "home/.local/share/kavaro", "xdg", "prog"})
         own(root / d);
     std::ofstream(root / "file") << "a file, not a folder\n";
+    std::ofstream(root / "secret.dat") << " 1 \n";
+    chmod((root / "secret.dat").c_str(), 0200);
     if (c.installed) {
         fs::create_directories(root / "prog" / fs::path(frame_install_marker).parent_path());
         std::ofstream(root / "prog" / frame_install_marker) << "installed\n";
@@ -130,11 +151,16 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
         char* err_text = nullptr;
         size_t err_size = 0;
         FILE* err = open_memstream(&err_text, &err_size);
-        std::string dir = frame_choose_working_dir((root / "prog/kavaro").string(), err);
+        const std::string exe = (root / "prog/kavaro").string();
+        frame_start_dir = root.string();
+        frame_options = FrameOptions{};
+        if (c.state) frame_options.state_file = expand(c.state, root.string());
+        const int status = frame_take_state_options(exe, err, err);
+        std::string dir = status < 0 ? frame_choose_working_dir(exe, err, !c.state) : "";
         std::fclose(err);
         char cwd[4096] = "";
         if (!getcwd(cwd, sizeof cwd)) cwd[0] = '\0';
-        std::string report = dir + '\n' + cwd + '\n' + err_text;
+        std::string report = std::to_string(status) + '\n' + dir + '\n' + cwd + '\n' + err_text;
         if (write(out[1], report.data(), report.size()) != ssize_t(report.size())) _exit(5);
         _exit(0);
     }
@@ -147,6 +173,9 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
+    const size_t at = report.find('\n');
+    EXPECT_EQ(std::atoi(report.c_str()), c.expect_status) << c.name;
+    report = report.substr(at + 1);
     size_t a = report.find('\n'), b = report.find('\n', a + 1);
     const std::string dir = report.substr(0, a), cwd = report.substr(a + 1, b - a - 1), err = report.substr(b + 1);
     const std::string expect_dir = expand(c.expect_dir, root.string());
@@ -163,7 +192,7 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
     std::set<std::string> after = tree(root);
     if (!before.count(expect_dir)) after.erase(expect_dir);
     const fs::path copied = root / "home/.local/share/kavaro/kavaro.dat";
-    bool copies = !c.data_has_state && c.prog_state == ProgState::File && expect_dir == copied.parent_path().string();
+    bool copies = !c.state && !c.data_has_state && c.prog_state == ProgState::File && expect_dir == copied.parent_path().string();
     if (copies) {
         EXPECT_EQ(read_file(copied), " 3 \n 1 \n") << c.name;
         after.erase(copied.string());
@@ -182,5 +211,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, WorkingDirCase, ::testing::ValuesIn(kCases), [](
     for (const char* p = info.param.name; *p; ++p) n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return n;
 });
+
+// Presets are NAME.dat files with plain lower-case names, in the installed data folder or, for a
+// program that is not installed, in the source tree, which ships six to ten.
+TEST(Presets, NamesFilesAndFolders) {
+    char templ[] = "/tmp/kavaro-presets-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    const fs::path root = templ, dir = root / "share/kavaro/presets";
+    fs::create_directories(dir);
+    fs::create_directories(root / "bin");
+    for (const char* f : {"dance.dat", "a-b2.dat", "Upper.dat", "-x.dat", "notes.txt", ".dat"}) std::ofstream(dir / f) << " 1 \n";
+    fs::create_directory(dir / "dir.dat");
+    EXPECT_EQ(frame_preset_dir((root / "bin").string(), true), (root / "bin/../share/kavaro/presets").string());
+    const std::string d = frame_preset_dir((root / "bin").string(), true);
+    EXPECT_EQ(frame_preset_names(d), (std::vector<std::string>{"a-b2", "dance"}));
+    EXPECT_EQ(frame_preset_file(d, "dance"), d + "/dance.dat");
+    for (const char* bad : {"Upper", "-x", "dir", "notes", "../presets/dance", "", "gone"})
+        EXPECT_EQ(frame_preset_file(d, bad), "") << bad;
+    EXPECT_EQ(frame_preset_dir((root / "nowhere").string(), true), "");
+    fs::remove_all(root);
+
+    const std::vector<std::string> shipped = frame_preset_names(frame_preset_dir("/nowhere", false));
+    EXPECT_GE(shipped.size(), 6u);
+    EXPECT_LE(shipped.size(), 10u);
+}
 
 }  // namespace

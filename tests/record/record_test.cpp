@@ -167,6 +167,7 @@ protected:
         err = open_memstream(&err_text, &err_size);
     }
     void TearDown() override {
+        gfx_hooks.page_shown = nullptr;
         record_finish(2000, err);
         record_reset();
         std::fclose(err);
@@ -394,6 +395,43 @@ TEST_F(RecordTest, RecordsThePagesIndicesThroughTheBuilderAndThePresenter) {
         EXPECT_EQ(d.palette[9], 0x123456u);
         EXPECT_EQ(d.depth, 4);
     }
+}
+
+// --all-frames: every page the program shows from the swarm's first picture on, in order, none
+// dropped even with a one-frame queue (the program waits for the writer), up to the limit; the
+// presenter's frames are not added; the end line tells how to make the run again.
+TEST_F(RecordTest, AllFramesWritesEveryPageTheProgramShowsWaitingForTheWriter) {
+    gfx_hooks.page_shown = record_page_shown;
+    RecordSettings s;
+    s.dir = dir;
+    s.all_frames = true;
+    s.queue_slots = 1;
+    s.limit = 12;
+    ASSERT_TRUE(record_start(s, err));
+    record_note_origin("--state /x/kavaro.dat --start 7");
+    record_note_origin("--state /x/kavaro.dat --start 8");  // a restart's: the first stays
+    std::vector<std::vector<uint8_t>> shown;
+    for (int32_t p = 0; p < 16; ++p) {
+        mode12(p & 1);  // shows the page drawn in the pass before
+        const ImageSurface* d = gfx_images.display_page;
+        if (p >= 2) shown.emplace_back(d->pixels, d->pixels + 640 * 480);
+        record_presented(frame(p), true);
+        std::memset(gfx_images.write_page->pixels + p * 3000, 1 + p % 15, 3000);
+    }
+    record_finish(5000, err);
+    EXPECT_EQ(record_counts().written, 12);
+    EXPECT_EQ(record_counts().dropped, 0);
+    EXPECT_EQ(record_next_number(dir), 13);
+    for (int32_t i = 0; i < 12; ++i) {
+        Decoded d = decode(read_file(record_file_name(dir, i + 1)));
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.indices, shown[i]) << i;
+    }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_NE(messages().find("12 frames written, 0 dropped, every frame the program drew; the same run "
+                              "again: kavaro --state /x/kavaro.dat --start 7\n"),
+              std::string::npos)
+        << messages();
 }
 
 }  // namespace
