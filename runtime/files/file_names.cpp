@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/files/file_safe.h"
 #include "runtime/files/file_table.h"
 
 namespace {
@@ -34,18 +35,6 @@ std::string literal_brackets(const std::string& pattern) {
         out += c;
     }
     return out;
-}
-
-// Makes a rename in `path`'s folder survive a power cut.
-void sync_folder_of(const std::string& path) {
-    size_t cut = path.rfind('/');
-    std::string folder = cut == std::string::npos ? std::string(".")
-                         : cut == 0               ? std::string("/")
-                                                  : path.substr(0, cut);
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
 }
 
 }  // namespace
@@ -103,7 +92,7 @@ void file_rename(StringValue* old_value, StringValue* new_value) {
         return;
     }
     if (std::rename(old_name.c_str(), new_name.c_str()) == 0) {
-        sync_folder_of(new_name);
+        file_sync_folder(new_name);  // the rename survives a power cut
         return;
     }
     int err = errno;

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "runtime/core/error.h"
+#include "runtime/files/file_safe.h"
 
 std::vector<int32_t> file_numbers;
 std::vector<FileSlot> file_slots;
@@ -45,7 +46,10 @@ void file_release(int32_t number) {
     if (i < 0) return;
     FileSlot& slot = file_slots[static_cast<size_t>(i)];
     FileIo& io = file_io[static_cast<size_t>(i)];
-    if (io.fd >= 0) close(io.fd);
+    if (!io.temp.empty())
+        file_temp_discard(io.fd, io.temp);  // a save that did not finish leaves nothing
+    else if (io.fd >= 0)
+        close(io.fd);
     delete[] io.buffer;
     delete[] slot.record_buffer;
     io = FileIo{};

@@ -16,6 +16,7 @@ struct FileIo {
     uint8_t* buffer = nullptr;  // input mode only
     int64_t buffer_start = 0;   // file offset of buffer[0]
     int32_t buffer_length = 0;  // valid bytes
+    std::string temp;           // a temporary file not yet committed: removed when closed
 };
 
 constexpr int32_t kFileReadAhead = 65536;
