@@ -6,10 +6,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,14 +80,6 @@ std::string changed(const Listing& a, const Listing& b) {
     for (const auto& [name, e] : b)
         if (!a.count(name)) out += " +" + name;
     return out;
-}
-
-// A link chain longer than any the system follows, ending at a regular file.
-void too_many_links(int n) {
-    std::ofstream("end") << " 1 \r\n";
-    for (int i = n; i >= 1; --i)
-        fs::create_symlink(i == n ? std::string("end") : "l" + std::to_string(i + 1),
-                           i == 1 ? std::string("kavaro.dat") : "l" + std::to_string(i));
 }
 
 // A temporary file that another program is writing: locked for as long as the test holds it.
@@ -298,8 +288,8 @@ const std::vector<Kind>& kinds() {
          [](const std::string& d, const Entry& before) {
              close(g_held_fd);
              EXPECT_EQ(describe(d + "/kavaro.dat"), before);
-             EXPECT_EQ(describe(d + "/kavaro.dat.Zz9Yy8.tmp").bytes, first_lines(4000)) << "left alone";
-             EXPECT_EQ(describe(d + "/kavaro.tmp").bytes, first_lines(4000)) << "left alone";
+             EXPECT_TRUE(describe(d + "/kavaro.dat.Zz9Yy8.tmp").bytes == first_lines(4000)) << "left alone";
+             EXPECT_TRUE(describe(d + "/kavaro.tmp").bytes == first_lines(4000)) << "left alone";
          }},
         {"a folder, then m", [](const std::string&) { fs::create_directory("kavaro.dat"); }, {53}, ANYONE,
          'm', {53}},
@@ -325,23 +315,6 @@ const std::vector<Kind>& kinds() {
          {53}, ANYONE, 'm', {53}},
         {"a link loop, then Escape", [](const std::string&) { fs::create_symlink("kavaro.dat", "kavaro.dat"); },
          {53}, ANYONE, 27, {53}},
-        {"too many links, then m", [](const std::string&) { too_many_links(45); }, {53}, ANYONE, 'm', {53}},
-        {"a link to a FIFO, then m",
-         [](const std::string&) {
-             ASSERT_EQ(mkfifo("pipe", 0644), 0);
-             fs::create_symlink("pipe", "kavaro.dat");
-         },
-         {53}, ANYONE, 'm', {53}},
-        {"a socket, then m",
-         [](const std::string&) {
-             int s = socket(AF_UNIX, SOCK_STREAM, 0);
-             sockaddr_un a{};
-             a.sun_family = AF_UNIX;
-             std::strcpy(a.sun_path, "kavaro.dat");
-             ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
-             close(s);
-         },
-         {68}, ANYONE, 'm', {68}},
         {"a link to a zero device node",
          [](const std::string&) {
              ASSERT_EQ(mknod("zero", S_IFCHR | 0666, makedev(1, 5)), 0) << std::strerror(errno);

