@@ -58,14 +58,7 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
                int64_t record_length) {
     std::string name = file_take_text(name_value);
     if (frame_error.error_number != 0) return;
-    if (number < 1 || number > kFileNumberLimit) {
-        frame_raise(52);
-        return;
-    }
-    if (file_slot_index(number) >= 0) {
-        frame_raise(55);
-        return;
-    }
+    if (!file_number_free(number)) return;
     if (mode < FILE_RANDOM || mode > FILE_APPEND) {
         frame_raise(54);
         return;

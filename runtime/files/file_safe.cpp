@@ -218,14 +218,7 @@ void file_sync_folder(const std::string& path) {
 
 void file_open_temp(int32_t number, const std::string& target) {
     if (frame_error.error_number != 0) return;
-    if (number < 1 || number > kFileNumberLimit) {
-        frame_raise(52);
-        return;
-    }
-    if (file_slot_index(number) >= 0) {
-        frame_raise(55);
-        return;
-    }
+    if (!file_number_free(number)) return;
     std::string temp;
     int fd = file_temp_create(target, temp, 0666);
     if (fd < 0) {

@@ -25,6 +25,18 @@ FileSlot* file_slot(int32_t number) {
     return i < 0 ? nullptr : &file_slots[static_cast<size_t>(i)];
 }
 
+bool file_number_free(int32_t number) {
+    if (number < 1 || number > kFileNumberLimit) {
+        frame_raise(52);
+        return false;
+    }
+    if (file_slot_index(number) >= 0) {
+        frame_raise(55);
+        return false;
+    }
+    return true;
+}
+
 int32_t file_bind(int32_t number) {
     if (static_cast<size_t>(number) >= file_numbers.size())
         file_numbers.resize(static_cast<size_t>(number) + 1, -1);
