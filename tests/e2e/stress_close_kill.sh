@@ -33,7 +33,7 @@ start() {
 
 no_temp_left() {  # no_temp_left WHAT
   local left
-  left=$(find "$WORK" -name '*.tmp' | head -3)
+  left=$(find "$WORK" -path "$WORK/cache" -prune -o -name '*.tmp' -print | head -3)
   [ -z "$left" ] || fail "$1: temporary files left: $left"
 }
 
