@@ -15,6 +15,7 @@
 #include "app/sim_state.h"
 #include "app/sim_view.h"
 #include "runtime/frame/options.h"
+#include "runtime/core/platform.h"
 #include "runtime/frame/restart.h"
 #include "runtime/input/input.h"
 #include "runtime/record/record.h"
@@ -128,6 +129,8 @@ void sim_frame() {
     else
         sv_assign(sim_key, sim_menu_key);
     sv_cleanup(base, 0);
+    // Escape, once read, saves before the program ends: a close waits until it has.
+    if (sim_key->length == 1 && sim_key->data[0] == 27) frame_hold_stop();
     FRAME_CP();
     if (sim_rotating == 0) {
         sim_angle_a = sim_angle_a + sim_auto_rotation;

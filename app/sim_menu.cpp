@@ -141,6 +141,7 @@ void sim_dispatch_key() {
             frame_restart();
         case 27:
             sim_save_state();
+            frame_release_stop();  // held since the key was read
             FRAME_CP();
             frame_system();
         default:

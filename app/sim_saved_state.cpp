@@ -8,6 +8,8 @@
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
+#include "runtime/core/platform.h"
+#include "runtime/files/file_safe.h"
 #include "runtime/files/files.h"
 #include "runtime/frame/restart.h"
 #include "runtime/text/number_text.h"
@@ -18,9 +20,8 @@ std::string sim_preset_path;
 
 namespace {
 
-// Written first and renamed over the state file once complete, so that a save cut short by a
-// crash, a kill or a full disk leaves the previous state whole.
-const char kTempName[] = "kavaro.tmp";
+// The name older programs wrote their saves under (one at a time, without a lock).
+const char kLegacyTempName[] = "kavaro.tmp";
 
 float* const kSavedParameters[8] = {
     &sim_particle_shape, &sim_particle_size, &sim_cube_closed,   &sim_displacement,
@@ -30,24 +31,12 @@ float* const kSavedParameters[8] = {
 // Set by the factory-reset command; survives the restart that follows it (it is no part of
 // the simulation's state, which the restart clears).
 bool g_reset_asked = false;
+// Why the state file that is there could not be read at the start (0: it was read, or missing);
+// such a file is never replaced by a save. Survives restarts, as the file does.
+int32_t g_unread_error = 0;
 
 // The statement just run raised no error (read before its check-point reports it).
 bool no_error() { return frame_error.error_number == 0; }
-
-// The file a save replaces: the state file, or the end of its chain of symbolic links, so that
-// a link keeps pointing at the saved state.
-std::string save_target() { return file_link_end(sim_state_path); }
-
-std::string temp_beside(const std::string& target) {
-    size_t cut = target.rfind('/');
-    return cut == std::string::npos ? std::string(kTempName) : target.substr(0, cut + 1) + kTempName;
-}
-
-// A temporary file that a killed save left behind.
-void remove_stale_temp(const std::string& temp) {
-    struct stat st;
-    if (lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(temp.c_str());
-}
 
 // What the loads read: the preset until the first save, then the state file.
 const std::string& load_path() { return sim_preset_path.empty() ? sim_state_path : sim_preset_path; }
@@ -78,13 +67,27 @@ bool editor_limits(int32_t row, float& lo, float& hi) {
 
 void sim_ask_factory_reset() { g_reset_asked = true; }
 
-bool sim_save_state() {
+namespace {
+
+bool save_state() {
     const int32_t base = sv_temp_count();
-    const std::string target = save_target();
-    const std::string temp = temp_beside(target);
-    bool ok = true;
+    // A file that was there but could not be read keeps its bytes until it is gone.
+    if (g_unread_error != 0 && !state_file_missing()) {
+        frame_raise(g_unread_error);
+        FRAME_CP();
+        return false;
+    }
+    // Only a regular file or a new name is written, after following links: a device, FIFO,
+    // socket, folder or link loop is refused as the load refuses it.
+    std::string target;
     struct stat old {};
-    const bool replacing = stat(target.c_str(), &old) == 0;
+    bool replacing = false;
+    if (int why = file_write_target(sim_state_path, target, &old, &replacing)) {
+        frame_raise(file_write_target_error(why, target));
+        FRAME_CP();
+        return false;
+    }
+    bool ok = true;
     // A state file that may not be written (made read-only, say) refuses the save, as opening
     // it for output would, instead of being replaced by the renamed one.
     if (replacing) {
@@ -96,9 +99,8 @@ bool sim_save_state() {
         file_close(1);
         FRAME_CP();
     }
-    file_open(sv_new_text(temp.c_str()), FILE_OUTPUT, 0, 0, 1, 0);
+    file_open_temp(1, target);
     ok = no_error();
-    sv_cleanup(base, 0);
     FRAME_CP();
     if (!ok) return false;
     int32_t line = 0;
@@ -110,6 +112,7 @@ bool sim_save_state() {
             sv_cleanup(base, 0);
             FRAME_CP();
             if (sim_save_line_hook) sim_save_line_hook(++line);
+            ok = ok && no_error();
         }
     }
     for (int32_t i = 0; i < 8 && ok; ++i) {
@@ -118,39 +121,41 @@ bool sim_save_state() {
         sv_cleanup(base, 0);
         FRAME_CP();
         if (sim_save_line_hook) sim_save_line_hook(++line);
+        ok = ok && no_error();
     }
-    // On the disk before it takes the old file's place: a power cut leaves one of the two whole.
-    if (ok) file_sync(1);
+    // Flushed, given the old file's mode and renamed over it: a power cut or a kill leaves one
+    // of the two whole.
+    if (ok) file_commit(1, target, replacing ? &old : nullptr);
     ok = ok && no_error();
     FRAME_CP();
+    // A save that failed removes its temporary file.
     file_close(1);
-    ok = ok && no_error();
     FRAME_CP();
     if (ok) {
-        if (replacing) {
-            // The saved file keeps the mode (and, where allowed, the owner) of the one it replaces.
-            // Both are best effort: the save itself has succeeded.
-            (void)!chown(temp.c_str(), old.st_uid, old.st_gid);
-            (void)!chmod(temp.c_str(), old.st_mode & 07777);
-        }
-        file_rename(sv_new_text(temp.c_str()), sv_new_text(target.c_str()));
-        ok = no_error();
+        g_unread_error = 0;
         // From now on the state file holds what the user keeps, not the preset.
-        if (ok) sim_preset_path.clear();
-        sv_cleanup(base, 0);
-        FRAME_CP();
-    } else {
-        file_kill(sv_new_text(temp.c_str()));
-        sv_cleanup(base, 0);
-        FRAME_CP();
+        sim_preset_path.clear();
     }
+    return ok;
+}
+
+}  // namespace
+
+bool sim_save_state() {
+    // Begun, a save ends before the program does: a close waits for it.
+    frame_hold_stop();
+    const bool ok = save_state();
+    frame_release_stop();
     return ok;
 }
 
 void sim_load_state() {
     const int32_t base = sv_temp_count();
-    remove_stale_temp(temp_beside(sim_state_path));
-    remove_stale_temp(temp_beside(save_target()));
+    // Temporary files a killed save left; not those another program is writing now.
+    std::string target;
+    if (file_write_target(sim_state_path, target, nullptr, nullptr) == 0)
+        file_temp_remove_stale(target, kLegacyTempName);
+    g_unread_error = 0;
     if (g_reset_asked) {
         // The factory-reset command: the reset writes its file over the old one (which stays
         // whole until then) and restarts; it comes back only when that save failed.
@@ -245,6 +250,9 @@ void sim_factory_reset() {
     sim_auto_rotation = 0.3f;
     FRAME_CP();
     if (keep_file) {
+        // "m" or Escape will not replace a state file that could not be read either (a preset
+        // that could not be read leaves the state file free to be written).
+        if (sim_preset_path.empty()) g_unread_error = frame_err();
         frame_raise(frame_err());  // why the file could not be read, once
         FRAME_CP();
         return;

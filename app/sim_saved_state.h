@@ -11,14 +11,16 @@ extern std::string sim_preset_path;
 // Number of the application's error handler that runs sim_factory_reset.
 constexpr int32_t kSimHandlerFactoryReset = 1;
 
-// Writes the state under a temporary name beside the file it replaces ("kavaro.dat" or the
-// end of its symbolic links), flushed to disk, with the old file's mode, and renames it over
-// that file only when every line and the close succeeded. False when the save failed (its
-// error has been reported).
+// Writes the state under a temporary name of its own beside the file it replaces (the state
+// file or the end of its symbolic links, which must be a regular file or a new name), flushed
+// to disk, with the old file's mode, and renames it over that file only when every line
+// succeeded. A state file that was there but could not be read at the start is not replaced.
+// A close that comes meanwhile waits for the save. False when the save failed or was refused
+// (its error has been reported).
 bool sim_save_state();
-// Removes a temporary file a killed save left, then reads the state (the preset until the first
-// save); a file that cannot be
-// opened enters the factory-reset handler. Reading stops at the first read that fails for want
+// Removes the temporary files killed saves left (not those a running program holds), then
+// reads the state (the preset until the first save); a file that cannot be opened enters the
+// factory-reset handler. Reading stops at the first read that fails for want
 // of data; each kind of error is reported once; a value outside the limits of its editor cell
 // is brought within them, with one notice (error 5) for all of them.
 void sim_load_state();

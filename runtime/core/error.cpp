@@ -205,7 +205,10 @@ int32_t frame_checkpoint(int32_t line, int32_t include_line, const char* include
     frame_run.attention.store(0, std::memory_order_relaxed);
     frame_error.repeat_statement = 0;
     while ((frame_run.suspended.load() & 1) || frame_run.exit_now.load()) {
-        if (frame_run.exit_now.load()) frame_stop_program_thread();
+        if (frame_run.exit_now.load()) {
+            if (frame_run.stop_held.load() == 0) frame_stop_program_thread();
+            break;  // a save under way ends first
+        }
         frame_sleep_ms(10);
     }
     if (frame_error.error_number == 0) {

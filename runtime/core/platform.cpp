@@ -24,6 +24,8 @@ int32_t frame_message_box(const char* caption, const char* text, int32_t kind, i
 
 void frame_exit(int32_t status) {
     if (frame_platform.before_exit) frame_platform.before_exit();
+    // Whatever a writer could not finish in time goes: no temporary file outlives the process.
+    if (frame_platform.discard_unfinished) frame_platform.discard_unfinished();
     if (frame_platform.exit_process) frame_platform.exit_process(status);
     if (frame_platform.close_all_files) frame_platform.close_all_files();
     std::fflush(stdout);
@@ -36,6 +38,16 @@ void frame_sleep_ms(int32_t ms) {
         std::this_thread::yield();
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void frame_hold_stop() { frame_run.stop_held.fetch_add(1); }
+
+void frame_release_stop() {
+    const int32_t held = frame_run.stop_held.load();  // only the program thread writes it
+    if (held <= 0) return;
+    frame_run.stop_held.store(held - 1);
+    // The stop that was put off happens at the next check-point.
+    if (held == 1 && frame_run.exit_now.load()) frame_run.attention.store(1);
 }
 
 void frame_stop_program_thread() {

@@ -17,6 +17,7 @@ struct FramePlatform {
     bool stop_leaves_thread = false;
     void (*close_all_files)() = nullptr;  // set once the file layer is up
     void (*before_exit)() = nullptr;      // finishes what must not be cut off (recording)
+    void (*discard_unfinished)() = nullptr;  // any thread: removes half-written temporary files
 };
 
 extern FramePlatform frame_platform;
@@ -33,6 +34,12 @@ void frame_sleep_ms(int32_t ms);
 struct FrameRestart {};
 // Thrown when a stopped program thread leaves its body (tests only, see stop_leaves_thread).
 struct FrameStopped {};
+
+// Program thread: work that must end before the thread stops (a save begun or due). While held,
+// a check-point does not stop the thread for a shutdown; the shutdown's own limit still ends
+// the process. Each hold is released once; the last release lets the next check-point stop.
+void frame_hold_stop();
+void frame_release_stop();
 
 // Marks the program thread finished and parks it until the process exits.
 [[noreturn]] void frame_stop_program_thread();

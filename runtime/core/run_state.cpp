@@ -17,4 +17,5 @@ void frame_run_reset() {
     frame_run.auto_display.store(1);
     frame_run.frame_counter.store(0);
     frame_run.housekeeping_running.store(0);
+    frame_run.stop_held.store(0);
 }

@@ -16,6 +16,7 @@ struct RunState {
     std::atomic<int32_t> auto_display{1};
     std::atomic<int32_t> frame_counter{0};
     std::atomic<int32_t> housekeeping_running{0};  // the frame builder runs; 0 again at shutdown
+    std::atomic<int32_t> stop_held{0};  // program thread: work under way that a shutdown lets end
 };
 
 extern RunState frame_run;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/files/file_safe.h"
 #include "runtime/files/file_table.h"
 
 namespace {
@@ -35,18 +36,6 @@ std::string literal_brackets(const std::string& pattern) {
         out += c;
     }
     return out;
-}
-
-// Makes a rename in `path`'s folder survive a power cut.
-void sync_folder_of(const std::string& path) {
-    size_t cut = path.rfind('/');
-    std::string folder = cut == std::string::npos ? std::string(".")
-                         : cut == 0               ? std::string("/")
-                                                  : path.substr(0, cut);
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
 }
 
 }  // namespace
@@ -104,7 +93,7 @@ void file_rename(StringValue* old_value, StringValue* new_value) {
         return;
     }
     if (std::rename(old_name.c_str(), new_name.c_str()) == 0) {
-        sync_folder_of(new_name);
+        file_sync_folder(new_name);  // the rename survives a power cut
         return;
     }
     int err = errno;
@@ -115,17 +104,4 @@ void file_rename(StringValue* old_value, StringValue* new_value) {
     int32_t n = file_open_errno_error(err, old_name);
     if (n == 53 && err == ENOENT) n = file_open_errno_error(err, new_name);
     frame_raise(n);
-}
-
-std::string file_link_end(const std::string& start) {
-    std::string path = start;
-    for (int hops = 0; hops < 40; ++hops) {
-        char buf[PATH_MAX];
-        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) break;  // not a link
-        std::string link(buf, static_cast<size_t>(n));
-        size_t cut = path.rfind('/');
-        path = link[0] == '/' || cut == std::string::npos ? link : path.substr(0, cut + 1) + link;
-    }
-    return path;
 }

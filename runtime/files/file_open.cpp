@@ -58,14 +58,7 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
                int64_t record_length) {
     std::string name = file_take_text(name_value);
     if (frame_error.error_number != 0) return;
-    if (number < 1 || number > kFileNumberLimit) {
-        frame_raise(52);
-        return;
-    }
-    if (file_slot_index(number) >= 0) {
-        frame_raise(55);
-        return;
-    }
+    if (!file_number_free(number)) return;
     if (mode < FILE_RANDOM || mode > FILE_APPEND) {
         frame_raise(54);
         return;
@@ -120,10 +113,17 @@ void file_open(StringValue* name_value, int32_t mode, int32_t access, int32_t lo
             if (fd < 0) errno = first_errno;
             break;
         }
-        case FILE_INPUT:
+        case FILE_INPUT: {
+            // A device is never read and so not even opened: opening some has effects of its own.
+            struct stat pre;
+            if (stat(name.c_str(), &pre) == 0 && (S_ISCHR(pre.st_mode) || S_ISBLK(pre.st_mode))) {
+                frame_raise(53);
+                return;
+            }
             fd = open_cloexec(name, O_RDONLY);
             slot.read_allowed = 1;
             break;
+        }
         case FILE_OUTPUT:
             fd = open_cloexec(name, O_WRONLY | O_CREAT);  // emptied once the locks allow it
             slot.write_allowed = 1;

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "runtime/core/error.h"
+#include "runtime/files/file_safe.h"
 
 std::vector<int32_t> file_numbers;
 std::vector<FileSlot> file_slots;
@@ -22,6 +23,18 @@ int32_t file_slot_index(int32_t number) {
 FileSlot* file_slot(int32_t number) {
     int32_t i = file_slot_index(number);
     return i < 0 ? nullptr : &file_slots[static_cast<size_t>(i)];
+}
+
+bool file_number_free(int32_t number) {
+    if (number < 1 || number > kFileNumberLimit) {
+        frame_raise(52);
+        return false;
+    }
+    if (file_slot_index(number) >= 0) {
+        frame_raise(55);
+        return false;
+    }
+    return true;
 }
 
 int32_t file_bind(int32_t number) {
@@ -45,7 +58,10 @@ void file_release(int32_t number) {
     if (i < 0) return;
     FileSlot& slot = file_slots[static_cast<size_t>(i)];
     FileIo& io = file_io[static_cast<size_t>(i)];
-    if (io.fd >= 0) close(io.fd);
+    if (!io.temp.empty())
+        file_temp_discard(io.fd, io.temp);  // a save that did not finish leaves nothing
+    else if (io.fd >= 0)
+        close(io.fd);
     delete[] io.buffer;
     delete[] slot.record_buffer;
     io = FileIo{};

@@ -16,6 +16,7 @@ struct FileIo {
     uint8_t* buffer = nullptr;  // input mode only
     int64_t buffer_start = 0;   // file offset of buffer[0]
     int32_t buffer_length = 0;  // valid bytes
+    std::string temp;           // a temporary file not yet committed: removed when closed
 };
 
 constexpr int32_t kFileReadAhead = 65536;
@@ -28,6 +29,8 @@ extern std::vector<FileIo> file_io;        // parallel to file_slots
 
 // Slot index of an open number, or -1.
 int32_t file_slot_index(int32_t number);
+// A number that may be opened now; else raises 52 (out of range) or 55 (already open).
+bool file_number_free(int32_t number);
 // Takes a free slot (or a new one) and binds it to `number`; returns the slot index.
 int32_t file_bind(int32_t number);
 // Releases the slot's descriptor and buffers and frees its number.

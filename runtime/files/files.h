@@ -63,9 +63,5 @@ extern void (*file_screen_print)(StringValue* text, int32_t line_end);
 // after it. Names are consumed when temporary.
 void file_rename(StringValue* old_name, StringValue* new_name);
 
-// The end of `path`'s chain of symbolic links (at most 40), relative links taken from the folder
-// of the link; `path` itself when it is no link. What a save through a link replaces.
-std::string file_link_end(const std::string& path);
-
 // The slot of an open number, or nullptr.
 FileSlot* file_slot(int32_t number);

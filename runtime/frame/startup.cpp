@@ -18,6 +18,7 @@
 #include "runtime/core/platform.h"
 #include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
+#include "runtime/files/file_safe.h"
 #include "runtime/files/files.h"
 #include "runtime/frame/line_input.h"
 #include "runtime/frame/options.h"
@@ -60,8 +61,6 @@ void init_key_traps() {
 
 const char kWindowTitle[] = "Kavaro";
 const char kStateFile[] = "kavaro.dat";
-// The name the saves write through; a copy cut short leaves only this behind.
-const char kTempFile[] = "kavaro.tmp";
 
 // Paths on the command line are the user's, relative to the folder the program was started in.
 std::string from_start_dir(const std::string& path) {
@@ -134,9 +133,11 @@ std::string data_folder(std::string& why, FILE* err) {
     return "";
 }
 
-// Copies the open file `in` to `to`; 0, or the errno of the step that failed (nothing left).
+// Copies the open file `in` under a new temporary name beside `to` and puts it in place; 0, or
+// the errno of the step that failed (nothing left).
 int copy_file(int in, const std::string& to) {
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    std::string tmp;
+    int out = file_temp_create(to, tmp, 0666);
     if (out < 0) return errno;
     int error = 0;
     char buf[65536];
@@ -154,31 +155,29 @@ int copy_file(int in, const std::string& to) {
         }
         if (error) break;
     }
-    if (!error && fsync(out) != 0) error = errno;
-    if (close(out) != 0 && !error) error = errno;
-    if (error) unlink(to.c_str());
-    return error;
+    if (error) {
+        file_temp_discard(out, tmp);
+        return error;
+    }
+    return file_temp_commit(out, tmp, to, nullptr);
 }
 
 // The first start that keeps its state in the data folder begins from the state file left in
-// the program's folder, if there is one. Copied under the temporary name and renamed, so an
+// the program's folder, if there is one. Copied under a temporary name and renamed, so an
 // interrupted copy never passes for a state file.
 void adopt_state_file(const std::string& from_dir, const std::string& to_dir, FILE* err) {
     std::string from = from_dir + "/" + kStateFile, to = to_dir + "/" + kStateFile;
-    std::string tmp = to_dir + "/" + kTempFile;
     struct stat st;
     if (lstat(to.c_str(), &st) == 0 || errno != ENOENT) return;  // the data folder has its own
-    int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0 && errno == ENOENT) return;
-    int error = in < 0 ? errno : 0;
-    // Only a plain file is a state file (a pipe or a device would never end).
-    if (!error && fstat(in, &st) == 0 && !S_ISREG(st.st_mode)) error = -1;
-    if (!error) error = copy_file(in, tmp);
+    // Only a plain file is a state file (a pipe or a device would never end): anything else is
+    // not even opened.
+    int error = stat(from.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : -1;
+    if (error == ENOENT) return;
+    int in = error ? -1 : open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (!error && in < 0) error = errno;
+    if (!error && (fstat(in, &st) != 0 || !S_ISREG(st.st_mode))) error = -1;
+    if (!error) error = copy_file(in, to);
     if (in >= 0) close(in);
-    if (!error && rename(tmp.c_str(), to.c_str()) != 0) {
-        error = errno;
-        unlink(tmp.c_str());
-    }
     if (error)
         std::fprintf(err, "kavaro: cannot copy %s: %s; the state now lives in %s\n", from.c_str(),
                      error < 0 ? "not a plain file" : std::strerror(error), to.c_str());
@@ -244,6 +243,7 @@ void frame_init_runtime() {
     input_reset_ring();
     sv_init();
     frame_platform.close_all_files = file_close_all;
+    frame_platform.discard_unfinished = file_temp_remove_unfinished;
     // The window calls up to the keys and the recorder only through these.
     disp_hooks.redraw_tick = input_x11_keys_pump;
     disp_hooks.frame_shown = record_presented;

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "runtime/files/files.h"
+#include "runtime/files/file_safe.h"
 
 #ifndef KAVARO_PRESETS_INSTALLED
 #define KAVARO_PRESETS_INSTALLED "../share/kavaro/presets"
@@ -42,17 +42,18 @@ bool frame_folder_writable(const std::string& dir) {
 }
 
 std::string frame_state_file_problem(const std::string& path) {
-    const std::string target = file_link_end(path);
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return "it is a folder";
-        if (!S_ISREG(st.st_mode)) return "it is not a plain file";
+    std::string target;
+    bool exists = false;
+    if (int why = file_write_target(path, target, nullptr, &exists)) {
+        if (why == EISDIR) return "it is a folder";
+        if (why == kFileNotRegular) return "it is not a plain file";
+        return std::string("it cannot be read: ") + file_error_text(why);
+    }
+    if (exists) {
         // Non-blocking: a file swapped for a pipe meanwhile must not hold the start-up.
         int fd = open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return std::string("it cannot be read: ") + std::strerror(errno);
         close(fd);
-    } else if (errno != ENOENT) {
-        return std::string("it cannot be read: ") + std::strerror(errno);
     }
     size_t cut = target.rfind('/');
     const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : target.substr(0, cut);

@@ -19,6 +19,7 @@
 #include "runtime/core/platform.h"
 #include "runtime/core/run_state.h"
 #include "runtime/display/display.h"
+#include "runtime/files/file_safe.h"
 #include "runtime/gfx/image.h"
 #include "runtime/record/record.h"
 
@@ -149,24 +150,28 @@ bool write_numbered(const Picture& p, std::string& name) {
     return true;
 }
 
-// The snapshot replaces its file only once the new picture is complete.
+// The snapshot replaces its file (the end of its links) only once the new picture is complete,
+// and only when that is a regular file or a new name. False with errno on failure.
 bool write_snapshot(const Picture& p) {
     if (!encode(p)) return false;
-    std::string temp = g_rec.settings.snapshot + ".XXXXXX";
-    int fd = mkstemp(temp.data());
+    std::string target, temp;
+    struct stat old;
+    bool exists = false;
+    if (int why = file_write_target(g_rec.settings.snapshot, target, &old, &exists)) {
+        errno = why;
+        return false;
+    }
+    int fd = file_temp_create(target, temp, 0644);
     if (fd < 0) return false;
-    // A close that succeeds leaves errno as the failed fchmod set it.
-    bool ok = fchmod(fd, 0644) == 0 ? write_and_close(fd, g_rec.png) : (close(fd), false);
-    int saved = errno;
-    if (ok && rename(temp.c_str(), g_rec.settings.snapshot.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        unlink(temp.c_str());
+    // A new picture is readable by all, whatever the umask.
+    if ((!exists && fchmod(fd, 0644) != 0) || !write_all(fd, g_rec.png)) {
+        int saved = errno;
+        file_temp_discard(fd, temp);
         errno = saved;
+        return false;
     }
-    return ok;
+    errno = file_temp_commit(fd, temp, target, exists ? &old : nullptr);
+    return errno == 0;
 }
 
 void writer_loop() {
@@ -178,7 +183,7 @@ void writer_loop() {
                 r.snapshot_written.store(1);
             else
                 std::fprintf(r.err, "kavaro: cannot write the snapshot %s: %s\n",
-                             r.settings.snapshot.c_str(), std::strerror(errno));
+                             r.settings.snapshot.c_str(), file_error_text(errno));
             r.shot_state.store(2, std::memory_order_release);
             busy = true;
         }
@@ -284,9 +289,12 @@ bool record_start(const RecordSettings& settings, FILE* err) {
     if (r.snapshot) {
         size_t cut = settings.snapshot.find_last_of('/');
         std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : settings.snapshot.substr(0, cut);
-        if (!usable_folder(folder)) {
+        std::string target;
+        // Refused at once when it could never be written (a device, a folder, a link loop).
+        int why = usable_folder(folder) ? file_write_target(settings.snapshot, target, nullptr, nullptr) : errno;
+        if (why != 0) {
             std::fprintf(err, "kavaro: cannot write the snapshot %s: %s\n", settings.snapshot.c_str(),
-                         std::strerror(errno));
+                         file_error_text(why));
             r.snapshot = false;
         }
     }

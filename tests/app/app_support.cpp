@@ -259,6 +259,13 @@ int app_cell_colour(const ImageSurface* page, int row, int column) {
 
 bool app_file_exists(const std::string& name) { return std::filesystem::exists(g_folder / name); }
 
+std::vector<std::string> app_temp_files() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(g_folder))
+        if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
+    return names;
+}
+
 std::vector<std::string> app_file_lines(const std::string& name) {
     std::ifstream in(g_folder / name, std::ios::binary);
     std::stringstream ss;

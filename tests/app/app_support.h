@@ -64,4 +64,6 @@ int app_cell_colour(const ImageSurface* page, int row, int column);
 
 // Files of the working folder.
 bool app_file_exists(const std::string& name);
+// Temporary files ("*.tmp") in the working folder.
+std::vector<std::string> app_temp_files();
 std::vector<std::string> app_file_lines(const std::string& name);

@@ -1,11 +1,14 @@
 // The command keys: what each changes, and what it leaves alone.
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "app/sim_saved_state.h"
 #include "fixture.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
 
@@ -211,6 +214,50 @@ TEST_F(Commands, EscapeSavesThenEndsWithStatusZero) {
     ASSERT_EQ(lines.size(), 17018u);
     EXPECT_EQ(lines[17014], " 45 ");
     EXPECT_EQ(lines[(kSimRowCount + 5) * 10 + 2], " 33 ");  // "f" reached hidden species too
+}
+
+// When the save has written `g_close_at` lines: the close button (or Ctrl+Break, which asks to
+// quit); the save goes on only once the shutdown has begun.
+std::atomic<int32_t> g_close_at{0};
+std::atomic<bool> g_break{false};
+void close_at_line(int32_t line) {
+    if (line != g_close_at.load()) return;
+    if (g_break.load())
+        frame_run.quit_requested.store(1);
+    else
+        frame_run.close_requests.fetch_or(1);
+    while (!frame_run.exit_now.load()) frame_sleep_ms(1);
+}
+
+// A close or Ctrl+Break that comes while "m" or Escape saves ends the run only once the save is
+// done: the new state is in the file and no temporary file is left.
+TEST(CommandsClosing, ACloseDuringASaveWaitsForIt) {
+    for (int key : {int('m'), 27}) {
+        for (int at : {1, 9000, kSimSavedLines}) {
+            g_break = at == 9000;
+            SCOPED_TRACE(std::to_string(key) + (g_break ? " broken" : " closed") + " at line " + std::to_string(at));
+            app_prepare();
+            app_start();
+            app_move(300, 470);
+            ASSERT_TRUE(app_step(2));
+            const auto before = app_file_lines("kavaro.dat");
+            app_key('r');  // a new state to save
+            ASSERT_TRUE(app_step());
+            g_close_at = at;
+            sim_save_line_hook = close_at_line;
+            app_key(key);
+            EXPECT_FALSE(app_step(3));
+            EXPECT_TRUE(app_wait_exit(5000));
+            EXPECT_EQ(app_exit_status(), 0);
+            sim_save_line_hook = nullptr;
+            const auto after = app_file_lines("kavaro.dat");
+            EXPECT_EQ(after.size(), 17018u);
+            EXPECT_NE(after, before) << "the save ended before the program";
+            EXPECT_TRUE(app_temp_files().empty());
+            EXPECT_TRUE(app_dialogs.empty());
+            app_finish();
+        }
+    }
 }
 
 TEST_F(Commands, OtherKeysChangeNothing) {

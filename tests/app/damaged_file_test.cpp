@@ -3,8 +3,11 @@
 // left as it was unless the user saved. Kinds that need an ordinary user skip as root and run in
 // the copy of this test started as the nobody user (and the other way round for a mount).
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,11 +55,36 @@ Entry describe(const std::string& path) {
         e.type = "folder";
     } else if (S_ISFIFO(st.st_mode)) {
         e.type = "fifo";
+    } else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        e.type = S_ISCHR(st.st_mode) ? "char device" : "block device";
+        e.bytes = std::to_string(st.st_rdev);
     } else {
         e.type = "other";
     }
     return e;
 }
+
+// Every entry under a folder (links not followed), by relative name.
+using Listing = std::map<std::string, Entry>;
+Listing listing(const std::string& dir) {
+    Listing l;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        l[e.path().lexically_relative(dir).string()] = describe(e.path().string());
+    return l;
+}
+
+// The names that differ between two listings ("" when none).
+std::string changed(const Listing& a, const Listing& b) {
+    std::string out;
+    for (const auto& [name, e] : a)
+        if (!b.count(name) || !(b.at(name) == e)) out += " " + name;
+    for (const auto& [name, e] : b)
+        if (!a.count(name)) out += " +" + name;
+    return out;
+}
+
+// A temporary file that another program is writing: locked for as long as the test holds it.
+int g_held_fd = -1;
 
 void write(const std::string& path, const std::string& bytes, unsigned mode = 0644) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -237,17 +265,63 @@ const std::vector<Kind>& kinds() {
         {"partial temporary file of a killed save",
          [](const std::string&) {
              write("kavaro.dat", factory());
+             write("kavaro.dat.Ab12Cd.tmp", first_lines(4000));
+             // An older program's, untouched for an hour.
              write("kavaro.tmp", first_lines(4000));
+             struct timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+             utimensat(AT_FDCWD, "kavaro.tmp", old, 0);
          },
          {}, ANYONE, 0, {},
          [](const std::string& d, const Entry& before) {
              EXPECT_EQ(describe(d + "/kavaro.dat"), before);
+             EXPECT_EQ(describe(d + "/kavaro.dat.Ab12Cd.tmp").type, "none");
              EXPECT_EQ(describe(d + "/kavaro.tmp").type, "none");
          }},
-        {"a folder", [](const std::string&) { fs::create_directory("kavaro.dat"); }, {53}},
-        {"a FIFO", [](const std::string&) { ASSERT_EQ(mkfifo("kavaro.dat", 0644), 0); }, {53}},
-        {"a link to /dev/zero", [](const std::string&) { fs::create_symlink("/dev/zero", "kavaro.dat"); },
-         {53}},
+        {"temporary files another program is writing",
+         [](const std::string&) {
+             write("kavaro.dat", factory());
+             write("kavaro.dat.Zz9Yy8.tmp", first_lines(4000));
+             g_held_fd = open("kavaro.dat.Zz9Yy8.tmp", O_RDONLY | O_CLOEXEC);
+             ASSERT_EQ(flock(g_held_fd, LOCK_EX), 0);
+             write("kavaro.tmp", first_lines(4000));  // an older program's, being written now
+         },
+         {}, ANYONE, 0, {},
+         [](const std::string& d, const Entry& before) {
+             close(g_held_fd);
+             EXPECT_EQ(describe(d + "/kavaro.dat"), before);
+             EXPECT_TRUE(describe(d + "/kavaro.dat.Zz9Yy8.tmp").bytes == first_lines(4000)) << "left alone";
+             EXPECT_TRUE(describe(d + "/kavaro.tmp").bytes == first_lines(4000)) << "left alone";
+         }},
+        {"a folder, then m", [](const std::string&) { fs::create_directory("kavaro.dat"); }, {53}, ANYONE,
+         'm', {53}},
+        {"a FIFO, then m", [](const std::string&) { ASSERT_EQ(mkfifo("kavaro.dat", 0644), 0); }, {53},
+         ANYONE, 'm', {53}},
+        // Neither read nor written: each node and link stays as it was, nothing else appears.
+        {"a link to a device node, then m",
+         [](const std::string&) {
+             ASSERT_EQ(mknod("null", S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
+             fs::create_symlink("null", "kavaro.dat");
+         },
+         {53}, ROOT, 'm', {53}},
+        {"a device node, then Escape",
+         [](const std::string&) {
+             ASSERT_EQ(mknod("kavaro.dat", S_IFCHR | 0666, makedev(1, 7)), 0) << std::strerror(errno);
+         },
+         {53}, ROOT, 27, {53}},
+        {"a link loop, then m",
+         [](const std::string&) {
+             fs::create_symlink("loop", "kavaro.dat");
+             fs::create_symlink("kavaro.dat", "loop");
+         },
+         {53}, ANYONE, 'm', {53}},
+        {"a link loop, then Escape", [](const std::string&) { fs::create_symlink("kavaro.dat", "kavaro.dat"); },
+         {53}, ANYONE, 27, {53}},
+        {"a link to a zero device node",
+         [](const std::string&) {
+             ASSERT_EQ(mknod("zero", S_IFCHR | 0666, makedev(1, 5)), 0) << std::strerror(errno);
+             fs::create_symlink("zero", "kavaro.dat");
+         },
+         {53}, ROOT},
         {"a symbolic link, then m",
          [](const std::string&) {
              fs::create_directory("real");
@@ -275,8 +349,8 @@ const std::vector<Kind>& kinds() {
              EXPECT_EQ(describe(d + "/kavaro.dat"), before) << "the link stays";
              is_factory(d + "/real/state");
          }},
-        {"an unreadable file", [](const std::string&) { write("kavaro.dat", factory(), 0200); }, {70},
-         ORDINARY},
+        {"an unreadable file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0200); },
+         {70}, ORDINARY, 'm', {70}},
         {"a read-only file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0444); }, {},
          ORDINARY, 'm', {70}},
         {"a read-only file, then m as root",
@@ -331,6 +405,7 @@ void run(const Kind& k, int answer, bool elsewhere = false) {
         return;
     }
     const Entry before = describe(dir + "/kavaro.dat");
+    const Listing before_all = listing(dir);
     app_dialog_answer = answer;
     app_start();
     if (answer) {
@@ -352,12 +427,19 @@ void run(const Kind& k, int answer, bool elsewhere = false) {
             EXPECT_LE(sim_cells.get(i, kSimColValue), 15);
         }
         if (k.key) {
+            // Escape ends the run once its save is done (or refused).
+            const bool ends = k.key == 27;
             app_key(k.key);
-            EXPECT_TRUE(app_step(3));
+            EXPECT_EQ(app_step(3), !ends);
             const std::vector<int> all = dialog_numbers();
             const std::vector<int> more(all.begin() + static_cast<long>(shown), all.end());
             EXPECT_EQ(more, k.key_errors);
-            EXPECT_TRUE(app_step(2));
+            if (ends) {
+                EXPECT_TRUE(app_wait_exit(10000));
+                EXPECT_EQ(app_exit_status(), 0);
+            } else {
+                EXPECT_TRUE(app_step(2));
+            }
         }
     } else {
         EXPECT_TRUE(app_wait_exit(10000));
@@ -365,12 +447,21 @@ void run(const Kind& k, int answer, bool elsewhere = false) {
         EXPECT_EQ(app_dialogs.size(), 1u) << "No ends the run at the first dialog";
     }
     app_stop();
-    if (k.after && answer)
+    if (k.after && answer) {
         k.after(dir, before);
-    else if (k.after && k.errors.empty())
+        // No temporary file is left behind, whatever else the kind expects.
+        Listing now = listing(dir);
+        for (const auto& [name, e] : now) {
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
+                EXPECT_TRUE(before_all.count(name)) << name << " left behind";
+            }
+        }
+    } else if (k.after && k.errors.empty()) {
         ;  // nothing asked, nothing answered
-    else
+    } else {
         EXPECT_EQ(describe(dir + "/kavaro.dat"), before) << "the file is as it was";
+        EXPECT_EQ(changed(before_all, listing(dir)), "") << "nothing else in the folder changed";
+    }
     if (elsewhere) {
         for (const char* name : {"/kavaro.dat", "/kavaro.tmp"})
             EXPECT_EQ(describe(home + name).type, "none") << "the usual state file is not touched";

@@ -46,7 +46,7 @@ TEST_F(AppStart, FirstStartWritesTheFactoryFileAndComesUpWithThreeSpeciesOf33) {
     EXPECT_EQ(sim_particle_total, 99);
     EXPECT_EQ(sim_displacement, 50);
     EXPECT_EQ(sim_graphics_scale, 0.8f);
-    EXPECT_FALSE(app_file_exists("kavaro.tmp"));
+    EXPECT_TRUE(app_temp_files().empty());
 }
 
 TEST_F(AppStart, PagesAlternateEveryFrame) {

@@ -156,6 +156,24 @@ TEST_F(ErrorTest, CheckpointStopsOnShutdown) {
     EXPECT_EQ(frame_run.attention.load(), 0);
 }
 
+// A save under way (two holds: Escape read, its save) is not cut off by the shutdown; the
+// check-point after the last release stops.
+TEST_F(ErrorTest, HeldStopWaitsForTheLastRelease) {
+    frame_hold_stop();
+    frame_hold_stop();
+    frame_run.exit_now.store(1);
+    frame_run.attention.store(1);
+    EXPECT_EQ(frame_checkpoint(1, 0, nullptr), 0);
+    frame_release_stop();
+    EXPECT_EQ(frame_run.attention.load(), 0);
+    EXPECT_EQ(frame_checkpoint(2, 0, nullptr), 0);
+    frame_release_stop();
+    EXPECT_EQ(frame_run.attention.load(), 1) << "the next statement's check-point runs";
+    EXPECT_THROW(frame_checkpoint(3, 0, nullptr), FrameStopped);
+    frame_release_stop();  // one release too many holds nothing
+    EXPECT_EQ(frame_run.stop_held.load(), 0);
+}
+
 TEST_F(ErrorTest, BypassReturnsAtOnce) {
     frame_error.checkpoint_bypass = 1;
     frame_raise(5);

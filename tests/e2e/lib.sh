@@ -29,6 +29,8 @@ e2e_setup() {
   [ -s "$fdfile" ] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
   export LIBGL_ALWAYS_SOFTWARE=1
+  # Mesa's shader cache stays in the test's folder, not the user's ~/.cache.
+  export XDG_CACHE_HOME="$WORK/cache"
 }
 
 # Starts kavaro in its folder; sets APP_PID. Standard error goes to $WORK/stderr.

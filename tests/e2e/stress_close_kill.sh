@@ -5,13 +5,23 @@
 # - STRESS_KILLS (20) kills 0-150 ms after "m" and after "o" (in turn), each leaving
 #   "kavaro.dat" whole (the old bytes, or 17018 number lines), no dialog at the next start and
 #   no temporary file after it;
-# - a FIFO and a link to /dev/zero as "kavaro.dat": refused with one dialog, never read, and
-#   the close button still ends the run within 2 s.
+# - STRESS_SAVES (40) closes 0-60 ms after "m" and after Escape (in turn): never a temporary
+#   file left, "kavaro.dat" whole every time, and the new state whenever the save had begun (a
+#   temporary file was made);
+# - a FIFO, links to device nodes and link loops as "kavaro.dat" (nodes made here, never the
+#   system's): refused with one dialog at the start and one for "m" or Escape, never read or
+#   written, the close button still ends the run within 2 s; a snapshot onto a device node is
+#   refused with one line and the program runs on;
+# - two programs in one folder, STRESS_PAIRS (20) rounds of saving at the same moment and as
+#   many of starting while the other saves: no dialog, a whole file from one of them every round.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
 closes=${STRESS_CLOSES:-50}
 kills=${STRESS_KILLS:-20}
+saves=${STRESS_SAVES:-40}
+pairs=${STRESS_PAIRS:-20}
+WATCH="$(dirname "$0")/watch_created.py"
 
 ms() { printf '0.%03d' "$((RANDOM % $1))"; }
 
@@ -20,6 +30,14 @@ start() {
   win=$("$XTOOL" find Kavaro) || fail "no window"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
 }
+
+no_temp_left() {  # no_temp_left WHAT
+  local left
+  left=$(find "$WORK" -path "$WORK/cache" -prune -o -name '*.tmp' -print | head -3)
+  [ -z "$left" ] || fail "$1: temporary files left: $left"
+}
+
+dialogs() { grep -c "kavaro: \[" "${1:-$WORK/stderr}" || true; }
 
 # A file of 17018 lines, each one number as the program writes it.
 whole() {
@@ -81,23 +99,159 @@ for i in $(seq "$kills"); do
   start
   sleep 0.5
   grep -q "kavaro: \[" "$WORK/stderr" && { cat "$WORK/stderr" >&2; fail "kill $i ($what): a dialog at the next start"; }
-  [ -e "$WORK/kavaro.tmp" ] && fail "kill $i ($what): kavaro.tmp left after the next start"
+  no_temp_left "kill $i ($what), after the next start"
   "$XTOOL" close "$win"
   e2e_wait_exit "$APP_PID" 2000
   [ "$EXIT_STATUS" = 0 ] || fail "kill $i ($what): the next start closed with '$EXIT_STATUS'"
 done
 echo "ok: $kills kills"
 
-for kind in fifo zero; do
-  rm -f "$WORK/kavaro.dat"
-  if [ "$kind" = fifo ]; then mkfifo "$WORK/kavaro.dat"; else ln -s /dev/zero "$WORK/kavaro.dat"; fi
+# Closes while a save runs: the save ends before the program does.
+begun=0
+for i in $(seq "$saves"); do
+  if [ $((i % 2)) = 0 ]; then what=Escape; else what=m; fi
+  cp "$WORK/kavaro.dat" "$WORK/old.dat"
+  start
+  sleep 0.3
+  xdotool key r
+  sleep 0.1
+  python3 "$WATCH" "$WORK" >"$WORK/created" &
+  watcher=$!
+  for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done
+  xdotool key "$what"
+  sleep "$(ms 61)"
+  "$XTOOL" close "$win" 2>/dev/null || true  # after Escape the window may be gone already
+  e2e_wait_exit "$APP_PID" 2000
+  kill "$watcher" 2>/dev/null || true
+  wait "$watcher" 2>/dev/null || true
+  if [ "$EXIT_STATUS" != 0 ]; then
+    [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID" 2>/dev/null
+    fail "save $i ($what): status '$EXIT_STATUS'"
+  fi
+  grep -q "did not stop" "$WORK/stderr" && fail "save $i ($what): the shutdown gave up on the save"
+  [ "$(dialogs)" = 0 ] || { cat "$WORK/stderr" >&2; fail "save $i ($what): a dialog"; }
+  no_temp_left "save $i ($what)"
+  whole "$WORK/kavaro.dat" || fail "save $i ($what): kavaro.dat is not whole"
+  if grep -qE '^kavaro\.dat\..{6}\.tmp$' "$WORK/created"; then
+    begun=$((begun + 1))
+    cmp -s "$WORK/kavaro.dat" "$WORK/old.dat" && fail "save $i ($what): begun, but the old state stayed"
+  fi
+done
+echo "ok: $saves closes after m and Escape, $begun of them during the save"
+
+# Targets that may be neither read nor written; each node and link is as it was afterwards.
+cp "$WORK/kavaro.dat" "$WORK/good.dat"
+mkdir -p "$WORK/nodes"
+mknod "$WORK/nodes/zero" c 1 5
+mknod "$WORK/nodes/full" c 1 7
+nodes() { (cd "$WORK" && stat -c '%n %F %t:%T %i %s' kavaro.dat nodes/* 2>&1; readlink kavaro.dat nodes/* || true); }
+for kind in fifo:m zero:m loop:m loop:Escape full:Escape; do
+  key=${kind#*:}
+  kind=${kind%:*}
+  rm -f "$WORK/kavaro.dat" "$WORK/nodes/a"
+  case $kind in
+    fifo) mkfifo "$WORK/kavaro.dat" ;;
+    zero | full) ln -s "nodes/$kind" "$WORK/kavaro.dat" ;;
+    loop) ln -s nodes/a "$WORK/kavaro.dat" && ln -s ../kavaro.dat "$WORK/nodes/a" ;;
+  esac
+  before=$(nodes)
   start
   sleep 1
+  [ "$(dialogs)" = 1 ] || { cat "$WORK/stderr" >&2; fail "$kind: not one dialog"; }
+  grep -q "File not found" "$WORK/stderr" || fail "$kind: not refused as a folder is"
+  xdotool key y
+  sleep 0.3
+  xdotool key "$key"
+  sleep 0.7
+  [ "$(dialogs)" = 2 ] || { cat "$WORK/stderr" >&2; fail "$kind, $key: not one dialog for the save"; }
+  xdotool key y
+  [ "$key" = m ] && { sleep 0.3; "$XTOOL" close "$win"; }
+  e2e_wait_exit "$APP_PID" 2000
+  [ "$EXIT_STATUS" = 0 ] || { [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID"; fail "$kind, $key: ended with '$EXIT_STATUS'"; }
+  [ "$(nodes)" = "$before" ] || fail "$kind, $key: changed: $(nodes)"
+  no_temp_left "$kind, $key"
+done
+rm -f "$WORK/kavaro.dat"
+cp "$WORK/good.dat" "$WORK/kavaro.dat"
+for shot in nodes/full linked.png; do
+  [ "$shot" = linked.png ] && ln -sf nodes/zero "$WORK/linked.png"
+  before=$(nodes; stat -c '%n %F' "$WORK/linked.png" 2>/dev/null || true)
+  e2e_start --snapshot "$WORK/$shot"
+  win=$("$XTOOL" find Kavaro) || fail "no window"
+  sleep 1.5
+  [ "$(grep -c "cannot write the snapshot $WORK/$shot: Not a regular file" "$WORK/stderr")" = 1 ] &&
+    [ "$(wc -l <"$WORK/stderr")" = 1 ] || { cat "$WORK/stderr" >&2; fail "snapshot onto $shot: not one line"; }
+  kill -0 "$APP_PID" || fail "snapshot onto $shot: the program did not run on"
   "$XTOOL" close "$win"
   e2e_wait_exit "$APP_PID" 2000
-  [ "$EXIT_STATUS" = 0 ] || { [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID"; fail "$kind: close gave '$EXIT_STATUS'"; }
-  [ "$(grep -c "kavaro: \[" "$WORK/stderr")" = 1 ] || { cat "$WORK/stderr" >&2; fail "$kind: not one dialog"; }
-  grep -q "File not found" "$WORK/stderr" || fail "$kind: not refused as a folder is"
-  if [ "$kind" = fifo ]; then [ -p "$WORK/kavaro.dat" ]; else [ -L "$WORK/kavaro.dat" ]; fi || fail "$kind: replaced"
+  [ "$EXIT_STATUS" = 0 ] || fail "snapshot onto $shot: close gave '$EXIT_STATUS'"
+  [ "$(nodes; stat -c '%n %F' "$WORK/linked.png" 2>/dev/null || true)" = "$before" ] || fail "snapshot onto $shot: changed"
 done
-echo "ok: FIFO and /dev/zero refused"
+echo "ok: FIFO, device nodes and link loops neither read nor written"
+
+# Two programs in one folder.
+PID2=""
+trap '[ -n "$PID2" ] && kill "$PID2" 2>/dev/null; e2e_cleanup' EXIT
+start_second() {  # sets PID2 and WIN2
+  local before
+  before=$(xdotool search --name '^Kavaro$' 2>/dev/null | sort || true)
+  (cd "$WORK" && exec "$KAVARO" 2>"$WORK/stderr2") &
+  PID2=$!
+  WIN2=""
+  for _ in $(seq 200); do
+    WIN2=$(comm -13 <(echo "$before") <(xdotool search --name '^Kavaro$' 2>/dev/null | sort) | head -n1)
+    [ -n "$WIN2" ] && break
+    sleep 0.05
+  done
+  [ -n "$WIN2" ] || fail "no window for the second program"
+}
+key_to() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key "$2"; }
+no_dialogs() {
+  [ "$(dialogs)" = 0 ] && [ "$(dialogs "$WORK/stderr2")" = 0 ] || { cat "$WORK/stderr" "$WORK/stderr2" >&2; fail "$1: a dialog"; }
+}
+start
+PID1=$APP_PID
+start_second
+for i in $(seq "$pairs"); do
+  key_to "$win" r
+  key_to "$WIN2" r
+  sleep 0.2
+  key_to "$win" m
+  key_to "$WIN2" m
+  sleep 0.6
+  no_dialogs "same moment $i"
+  whole "$WORK/kavaro.dat" || fail "same moment $i: not whole"
+  cp "$WORK/kavaro.dat" "$WORK/both.dat"
+  # The file is one program's whole state: each saves alone what it holds.
+  key_to "$win" m
+  sleep 0.4
+  cp "$WORK/kavaro.dat" "$WORK/first.dat"
+  key_to "$WIN2" m
+  sleep 0.4
+  cmp -s "$WORK/both.dat" "$WORK/first.dat" || cmp -s "$WORK/both.dat" "$WORK/kavaro.dat" ||
+    fail "same moment $i: the file is neither program's"
+  no_temp_left "same moment $i"
+done
+"$XTOOL" close "$WIN2"
+e2e_wait_exit "$PID2" 2000
+PID2=""
+[ "$EXIT_STATUS" = 0 ] || fail "the second program closed with '$EXIT_STATUS'"
+for i in $(seq "$pairs"); do
+  key_to "$win" r
+  sleep 0.1
+  key_to "$win" m
+  sleep "$(ms 61)"
+  start_second
+  sleep 0.8
+  no_dialogs "start while saving $i"
+  "$XTOOL" close "$WIN2"
+  e2e_wait_exit "$PID2" 2000
+  PID2=""
+  [ "$EXIT_STATUS" = 0 ] || fail "start while saving $i: the second program closed with '$EXIT_STATUS'"
+  whole "$WORK/kavaro.dat" || fail "start while saving $i: not whole"
+  no_temp_left "start while saving $i"
+done
+"$XTOOL" close "$win"
+e2e_wait_exit "$PID1" 2000
+[ "$EXIT_STATUS" = 0 ] || fail "the first program closed with '$EXIT_STATUS'"
+echo "ok: two programs, $pairs rounds saving at once and $pairs starting while the other saves"

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
-enum class ProgState { None, File, Fifo };
+// Device: a character device node (made here, root only). PipeBeside: a file, and a FIFO where
+// older programs put their temporary copy in the data folder.
+enum class ProgState { None, File, Fifo, Device, PipeBeside };
 
 struct Case {
     const char* name;
@@ -55,6 +58,10 @@ const Case kCases[] = {
      "@/home/.local/share/kavaro", ""},
     {"read-only, a pipe is not copied", false, false, ProgState::Fifo, false, nullptr, "@/home",
      "@/home/.local/share/kavaro", "cannot copy @/prog/kavaro.dat: not a plain file"},
+    {"read-only, a device is not copied", false, false, ProgState::Device, false, nullptr, "@/home",
+     "@/home/.local/share/kavaro", "cannot copy @/prog/kavaro.dat: not a plain file"},
+    {"read-only, copied beside a pipe", false, false, ProgState::PipeBeside, false, nullptr, "@/home",
+     "@/home/.local/share/kavaro", "the state now lives in @/home/.local/share/kavaro/kavaro.dat (copied from"},
     {"relative XDG ignored", false, false, ProgState::None, false, "rel/data", "@/home",
      "@/home/.local/share/kavaro", ""},
     {"empty XDG ignored", false, false, ProgState::None, false, "", "@/home", "@/home/.local/share/kavaro", ""},
@@ -125,7 +132,16 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
         fs::create_directories(root / "prog" / fs::path(frame_install_marker).parent_path());
         std::ofstream(root / "prog" / frame_install_marker) << "installed\n";
     }
-    if (c.prog_state == ProgState::File) std::ofstream(root / "prog/kavaro.dat") << " 3 \n 1 \n";
+    if (c.prog_state == ProgState::File || c.prog_state == ProgState::PipeBeside)
+        std::ofstream(root / "prog/kavaro.dat") << " 3 \n 1 \n";
+    if (c.prog_state == ProgState::PipeBeside) {
+        ASSERT_EQ(mkfifo((root / "home/.local/share/kavaro/kavaro.tmp").c_str(), 0666), 0);
+    }
+    if (c.prog_state == ProgState::Device &&
+        mknod((root / "prog/kavaro.dat").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        fs::remove_all(root);
+        GTEST_SKIP() << "device nodes need root";
+    }
     if (c.prog_state == ProgState::Fifo) {
         ASSERT_EQ(mkfifo((root / "prog/kavaro.dat").c_str(), 0644), 0);
     }
@@ -192,12 +208,23 @@ TEST_P(WorkingDirCase, StateFolderAndMessage) {
     std::set<std::string> after = tree(root);
     if (!before.count(expect_dir)) after.erase(expect_dir);
     const fs::path copied = root / "home/.local/share/kavaro/kavaro.dat";
-    bool copies = !c.state && !c.data_has_state && c.prog_state == ProgState::File && expect_dir == copied.parent_path().string();
+    bool copies = !c.state && !c.data_has_state &&
+                  (c.prog_state == ProgState::File || c.prog_state == ProgState::PipeBeside) &&
+                  expect_dir == copied.parent_path().string();
     if (copies) {
         EXPECT_EQ(read_file(copied), " 3 \n 1 \n") << c.name;
         after.erase(copied.string());
     }
     EXPECT_EQ(after, before) << c.name;
+    struct stat st {};
+    if (c.prog_state == ProgState::Device) {
+        EXPECT_EQ(lstat((root / "prog/kavaro.dat").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7)) << "the node is left as it was";
+    }
+    if (c.prog_state == ProgState::PipeBeside) {
+        EXPECT_EQ(lstat((root / "home/.local/share/kavaro/kavaro.tmp").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe is left as it was";
+    }
     if (c.data_has_state) {
         EXPECT_EQ(read_file(copied), " 7 \n") << c.name;
     }

@@ -1,5 +1,6 @@
 #include <png.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -298,6 +299,31 @@ TEST_F(RecordTest, AFolderThatCannotBeUsedLeavesRecordingOff) {
     EXPECT_NE(messages().find("cannot write the snapshot " + s.snapshot + ": Not a directory"),
               std::string::npos) << messages();
     EXPECT_EQ(read_file(dir + "/file").size(), 0u);
+}
+
+// A snapshot file that turned into a device node (of the test's own) after the start is left
+// alone: one line, and the recording of the sequence goes on.
+TEST_F(RecordTest, ASnapshotTargetThatBecameADeviceIsLeftAlone) {
+    std::string shot = dir + "/shot.png";
+    touch(shot);
+    RecordSettings s;
+    s.dir = dir + "/frames";
+    s.snapshot = shot;
+    ASSERT_TRUE(record_start(s, err));
+    ASSERT_EQ(unlink(shot.c_str()), 0);
+    if (mknod(shot.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "device nodes need root";
+    for (int32_t i = 1; i <= 2; ++i) {
+        record_presented(frame(i + 4), true);
+        wait_written(i);
+    }
+    record_finish(2000, err);
+    struct stat st;
+    ASSERT_EQ(lstat(shot.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7));
+    EXPECT_FALSE(record_counts().snapshot_written);
+    EXPECT_EQ(record_counts().written, 2);
+    EXPECT_NE(messages().find("cannot write the snapshot " + shot + ": Not a regular file"), std::string::npos)
+        << messages();
 }
 
 TEST_F(RecordTest, TheSnapshotWaitsForTheSwarmAndReplacesItsFileWhole) {

@@ -52,7 +52,7 @@ TEST_F(CellsTest, FactoryStartWritesTheFactoryFile) {
     EXPECT_EQ(params, (std::vector<std::string>{" 0 ", " 3 ", " 0 ", " 50 ", " 50 ", " 50 ", " 100 ",
                                                  " .3 "}));
     EXPECT_EQ(simcore_read_file("kavaro.dat").substr(0, 5), " 5 \r\n");
-    EXPECT_FALSE(simcore_file_exists("kavaro.tmp"));
+    EXPECT_TRUE(simcore_temp_files().empty());
     // The second start loaded it: factory displacement, not the start value 2.
     EXPECT_EQ(sim_displacement, 50);
     EXPECT_EQ(value(kSimRowSpecies), 3);

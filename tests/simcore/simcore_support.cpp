@@ -138,6 +138,13 @@ std::vector<std::string> simcore_lines(const std::string& bytes) {
 
 bool simcore_file_exists(const std::string& name) { return std::filesystem::exists(name); }
 
+std::vector<std::string> simcore_temp_files() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator("."))
+        if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
+    return names;
+}
+
 std::vector<uint32_t> simcore_particle_bits() {
     std::vector<uint32_t> bits;
     auto put = [&](float f) {

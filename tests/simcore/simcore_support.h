@@ -27,6 +27,8 @@ void simcore_write_file(const std::string& name, const std::string& bytes);
 // Lines of a text file without their CR LF.
 std::vector<std::string> simcore_lines(const std::string& bytes);
 bool simcore_file_exists(const std::string& name);
+// Temporary files ("*.tmp") in the working folder.
+std::vector<std::string> simcore_temp_files();
 
 // The cell table's particle and mean-point values as raw bits, for exact comparison.
 std::vector<uint32_t> simcore_particle_bits();
