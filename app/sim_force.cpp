@@ -5,6 +5,7 @@
 #include "app/sim_force.h"
 
 #include <cpuid.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -169,9 +170,17 @@ void worker_body(uint64_t seen) {
     }
 }
 
+// The cores this thread may run on: a program started with `taskset` or in a limited container
+// uses just those. Read at every step, as the affinity can change while the program runs.
+int32_t cores_allowed() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+    return static_cast<int32_t>(std::thread::hardware_concurrency());
+}
+
 int32_t threads_in_use() {
     int32_t n = g_threads_wanted;
-    if (n <= 0) n = static_cast<int32_t>(std::thread::hardware_concurrency());
+    if (n <= 0) n = cores_allowed();
     return std::clamp(n, 1, kMaxThreads);
 }
 

@@ -12,7 +12,8 @@ void sim_force_step();
 // fast step must match bit for bit.
 void sim_force_step_reference();
 
-// Threads that compute forces (the program thread included); 0 means one per core. Changing it
+// Threads that compute forces (the program thread included); 0 means one per core that the
+// program may run on (its CPU affinity). Changing it
 // takes effect at the next step; worker threads are made only then.
 void sim_force_set_threads(int32_t threads);
 int32_t sim_force_threads();
