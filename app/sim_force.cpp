@@ -34,9 +34,6 @@ constexpr int64_t kParallelPairs = 4096;
 // Pairs of one round of pass 1; the program thread takes its check-point between rounds, so a
 // pause or a close request waits for at most one round (about 0.1 s).
 constexpr int64_t kRoundPairs = 2000000;
-// The vector kernels are checked against the C library for the cosine arguments this angle unit
-// gives (2 … 10 radians); any other unit takes the scalar kernel.
-constexpr float kCheckedDeg = 0.017453292f;
 
 SimForceJob g_job;
 
@@ -388,6 +385,7 @@ void sim_force_step() {
 
     // Read each subject species' rule text once.
     int64_t pairs = 0;
+    bool vector_strengths = true;
     for (int32_t s = 0; s < species; ++s) {
         j.group_count[s] = 0;
         StringValue* rules = sim_rule_strings.get(s);
@@ -411,6 +409,9 @@ void sim_force_step() {
             const int32_t ti = frame_float_index(t);
             if (ti < 0 || ti >= objects) continue;  // one character names 0 … 9
             j.groups[s][j.group_count[s]++] = {strength, ti};
+            const double size = std::fabs(static_cast<double>(strength));
+            if (!(size >= kSimForceLeastStrength && size <= kSimForceMostStrength))
+                vector_strengths = false;
             pairs += static_cast<int64_t>(j.count[s]) * j.count[ti];
         }
         FRAME_CP();
@@ -420,7 +421,7 @@ void sim_force_step() {
     sim_force_pairs = pairs;
     g_kernel = forces;
     const SimForceIsa isa = sim_force_isa();
-    if (isa != SimForceIsa::kScalar && sim_deg == kCheckedDeg)
+    if (isa != SimForceIsa::kScalar && sim_deg == kSimForceCheckedDeg && vector_strengths)
         if (SimForceKernel k = sim_force_vector_kernel(static_cast<int32_t>(isa), g_trial))
             g_kernel = k;
 

@@ -47,12 +47,21 @@ struct SimForceJob {
 // component, NaN ignored. Spare slots are skipped.
 using SimForceKernel = float (*)(SimForceJob& job, int32_t from, int32_t to);
 
-// The angle value of a vector kernel is trusted only within this many of its own size of where
-// it rounds to another single: the library's error and the C library's are far below it.
-constexpr double kSimForceMargin = 0x1p-44;
+// The angle unit the vector kernels are for: their arc tangent has 1 / deg built in, and their
+// cosine covers the arguments it gives (2 … 10 radians). Any other unit takes the scalar kernel.
+constexpr float kSimForceCheckedDeg = 0.017453292f;
+// And the strengths whose products with a cosine stay far inside the singles' normal range.
+constexpr double kSimForceLeastStrength = 0x1p-60;
+constexpr double kSimForceMostStrength = 0x1p60;
+
+// A vector kernel trusts its own arc tangent or cosine value x only when x lies more than this
+// many double ulps from a midpoint between two singles: the C library's value, within far fewer
+// ulps of x (the bounds in sim_force_coefficients.h), rounds to the same single there.
+constexpr int64_t kSimForceMarginUlps = 512;
 
 // Variants of the vector kernels: the one the step uses, and two that exist for the tests only:
-// the library results moved by 2^-46 of themselves, with and without the rounding check.
+// their own results moved by half the margin (kSimForceMarginUlps / 2 ulps away from zero), with
+// and without the margin test.
 enum class SimForceTrial : int32_t { kExact, kNudged, kNudgedUnchecked };
 
 // The variant the step's vector kernels use from now on (kExact unless a test sets another).
@@ -61,9 +70,13 @@ void sim_force_set_trial(SimForceTrial trial);
 // The vector kernel for an instruction set (1: AVX2 with FMA, 2: AVX-512) and trial, or null
 // when it is not built.
 SimForceKernel sim_force_vector_kernel(int32_t isa, SimForceTrial trial);
-// The library's arc tangent and cosine as the vector kernel of `isa` computes them, n values.
-void sim_force_vector_atan(int32_t isa, const double* in, double* out, int64_t n);
-void sim_force_vector_cos(int32_t isa, const double* in, double* out, int64_t n);
+// The two stages of a part as the vector kernel of `isa` computes them, n values each:
+// atan(r) / deg rounded to single for floats r, and cos(arg) x strength rounded to single for
+// floats arg; a value the margin test refuses is the C library's (sim_force_angle and
+// sim_force_cosine). `refused` counts those when not null.
+void sim_force_vector_angles(int32_t isa, const float* r, float* out, int64_t n, int64_t* refused);
+void sim_force_vector_cosines(int32_t isa, const float* arg, double strength, float* out,
+                              int64_t n, int64_t* refused);
 
 // The scalar pieces the vector kernels fall back on, with the C library's functions.
 // atan(r) / deg rounded to single.

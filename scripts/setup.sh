@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
   freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev xvfb xauth xdotool x11-apps imagemagick python3
   file dpkg-dev lintian desktop-file-utils appstream man-db libpng-dev libhwy-dev)
+# The force kernels' polynomial coefficients and error bounds (scripts/force_coefficients.py).
+packages+=(python3-mpmath)
 # Keyboard layouts for the end-to-end key test.
 packages+=(x11-xkb-utils)
 # The icons are drawn as SVG and rendered by rsvg-convert; xprop reads the window's properties.
