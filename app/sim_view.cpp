@@ -145,9 +145,21 @@ bool drawing_is_quiet() {
 
 // A segment is left out whole when either end is clipped, and also when a clip flag is left
 // over from before (`carried`).
-void segment_fast(const ViewFrame& v, const PagePoint& p, const PagePoint& q, bool carried) {
-    if (p.shown && q.shown && !carried) gfx_line_plain(p.x, p.y, q.x, q.y, v.colour);
-}
+struct Segments {
+    uint8_t ends[12][2];
+    int32_t count = 0;
+    void add(const PagePoint* p, uint8_t a, uint8_t b, bool carried) {
+        if (!p[a].shown || !p[b].shown || carried) return;
+        ends[count][0] = a;
+        ends[count][1] = b;
+        ++count;
+    }
+    void draw(const PagePoint* p, int32_t points, uint32_t colour) const {
+        GfxPoint at[8];
+        for (int32_t k = 0; k < points; ++k) at[k] = {p[k].x, p[k].y};
+        gfx_lines_plain(at, points, ends, count, colour);
+    }
+};
 
 void wire_cube_fast(float x, float y, float z, float size) {
     const ViewFrame v = view_frame();
@@ -171,11 +183,13 @@ void wire_cube_fast(float x, float y, float z, float size) {
     }
     sim_projected_points += 24;
     poll_mouse_times(24);
+    Segments lines;
     bool carried = sim_clipped != 0;
     for (const auto& e : kEdges) {
-        segment_fast(v, p[e[0]], p[e[1]], carried);
+        lines.add(p, static_cast<uint8_t>(e[0]), static_cast<uint8_t>(e[1]), carried);
         carried = false;
     }
+    lines.draw(p, 8, v.colour);
     sim_clipped = 0;
 }
 
@@ -190,9 +204,11 @@ void cross_fast(float x, float y, float z, float size) {
     };
     sim_projected_points += 6;
     poll_mouse_times(6);
-    segment_fast(v, p[0], p[1], sim_clipped != 0);
-    segment_fast(v, p[2], p[3], false);
-    segment_fast(v, p[4], p[5], false);
+    Segments lines;
+    lines.add(p, 0, 1, sim_clipped != 0);
+    lines.add(p, 2, 3, false);
+    lines.add(p, 4, 5, false);
+    lines.draw(p, 6, v.colour);
     sim_clipped = 0;
 }
 

@@ -350,6 +350,44 @@ void gfx_line_plain(float x1, float y1, float x2, float y2, uint32_t colour) {
     gfx_line_styled(x1, y1, x2, y2, colour, 0xFFFF);
 }
 
+void gfx_lines_plain(const GfxPoint* points, int32_t point_count, const uint8_t (*segments)[2],
+                     int32_t segment_count, uint32_t colour) {
+    if (segment_count <= 0) return;
+    GfxDisplayWrite guard;
+    ImageSurface* w = drawable_page();
+    if (!w) return;
+    if (w->coord_mode != 0 || w->bytes_per_pixel != 1 || w->width > 2048 || w->height > 2048 ||
+        point_count > 16) {
+        for (int32_t i = 0; i < segment_count; ++i) {
+            const GfxPoint& a = points[segments[i][0]];
+            const GfxPoint& b = points[segments[i][1]];
+            gfx_line_plain(a.x, a.y, b.x, b.y, colour);
+        }
+        return;
+    }
+    const float vx1 = static_cast<float>(w->view_x1), vx2 = static_cast<float>(w->view_x2);
+    const float vy1 = static_cast<float>(w->view_y1), vy2 = static_cast<float>(w->view_y2);
+    int32_t px[16], py[16];
+    bool inside[16];
+    for (int32_t i = 0; i < point_count; ++i) {
+        const float rx = round_even(points[i].x), ry = round_even(points[i].y);
+        inside[i] = rx >= vx1 && rx <= vx2 && ry >= vy1 && ry <= vy2;  // false for NaN
+        px[i] = inside[i] ? static_cast<int32_t>(rx) : 0;
+        py[i] = inside[i] ? static_cast<int32_t>(ry) : 0;
+    }
+    for (int32_t i = 0; i < segment_count; ++i) {
+        const int32_t a = segments[i][0], b = segments[i][1];
+        if (inside[a] && inside[b])
+            dda_inside(w, px[a], py[a], px[b], py[b], colour);
+        else
+            gfx_line_styled(points[a].x, points[a].y, points[b].x, points[b].y, colour, 0xFFFF);
+    }
+    const GfxPoint& end = points[segments[segment_count - 1][1]];
+    w->last_x = end.x;
+    w->last_y = end.y;
+    w->draw_colour = colour;
+}
+
 void gfx_box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {
     GfxDisplayWrite guard;
     ImageSurface* w = gfx_images.write_page;
