@@ -144,20 +144,28 @@ struct PagePoint {
     bool shown;
 };
 
-PagePoint place(const ViewFrame& v, float x, float y, float z) {
+// Clip test and page position of n turned points, again step by step across them.
+void place_each(const ViewFrame& v, const float* x, const float* y, const float* z, int n, PagePoint* out) {
+    double depth[8];
+    float sx[8], sy[8];
+    for (int k = 0; k < n; ++k) {
+        depth[k] = static_cast<double>(z[k]) + v.depth_offset;
+        sx[k] = static_cast<float>(v.gain * x[k] / 150 * depth[k]);
+        sy[k] = static_cast<float>(v.gain * y[k] / 150 * depth[k]);
+    }
     const float b = v.bound;
-    const bool clipped = x > b || x < -b || y > b || y < -b || z > b || z < -b;
-    const double depth = static_cast<double>(z) + v.depth_offset;
-    const float sx = static_cast<float>(v.gain * x / 150 * depth);
-    const float sy = static_cast<float>(v.gain * y / 150 * depth);
-    return {static_cast<float>(v.cx + static_cast<double>(sx) * v.scale),
-            static_cast<float>(v.cy + static_cast<double>(sy) * v.scale), !clipped};
+    for (int k = 0; k < n; ++k) {
+        const bool clipped = x[k] > b || x[k] < -b || y[k] > b || y[k] < -b || z[k] > b || z[k] < -b;
+        out[k] = {static_cast<float>(v.cx + static_cast<double>(sx[k]) * v.scale),
+                  static_cast<float>(v.cy + static_cast<double>(sy[k]) * v.scale), !clipped};
+    }
 }
 
-PagePoint project_fast(const ViewFrame& v, float x, float y, float z) {
-    turn(x, z, v.angle_c, v.deg);
-    turn(y, z, v.angle_a, v.deg);
-    return place(v, x, y, z);
+// Both turns and the placing of n points (at most 8).
+void project_each(const ViewFrame& v, float* x, float* y, float* z, int n, PagePoint* out) {
+    turn_each(x, z, n, v.angle_c, v.deg);
+    turn_each(y, z, n, v.angle_a, v.deg);
+    place_each(v, x, y, z, n, out);
 }
 
 // The shapes drawn without a check-point inside: only while no error is pending and the write
@@ -204,8 +212,10 @@ void wire_cube_fast(float x, float y, float z, float size) {
         cz[k] = tz[(k & 1) | ((k >> 1) & 2)];
     }
     turn_each(cy, cz, 8, v.angle_a, v.deg);
+    float cx[8];
+    for (int k = 0; k < 8; ++k) cx[k] = tx[(k & 1) | ((k >> 1) & 2)];
     PagePoint p[8];
-    for (int k = 0; k < 8; ++k) p[k] = place(v, tx[(k & 1) | ((k >> 1) & 2)], cy[k], cz[k]);
+    place_each(v, cx, cy, cz, 8, p);
     sim_projected_points += 24;
     poll_mouse_times(24);
     Segments lines;
@@ -222,11 +232,12 @@ void cross_fast(float x, float y, float z, float size) {
     const ViewFrame v = view_frame();
     const float h = static_cast<float>(static_cast<double>(size) * 0.5);
     const double dx = x, dy = y, dz = z;
-    const PagePoint p[6] = {
-        project_fast(v, static_cast<float>(dx + h), y, z), project_fast(v, static_cast<float>(dx - h), y, z),
-        project_fast(v, x, static_cast<float>(dy + h), z), project_fast(v, x, static_cast<float>(dy - h), z),
-        project_fast(v, x, y, static_cast<float>(dz + h)), project_fast(v, x, y, static_cast<float>(dz - h)),
-    };
+    const float xp = static_cast<float>(dx + h), xm = static_cast<float>(dx - h);
+    const float yp = static_cast<float>(dy + h), ym = static_cast<float>(dy - h);
+    const float zp = static_cast<float>(dz + h), zm = static_cast<float>(dz - h);
+    float px[6] = {xp, xm, x, x, x, x}, py[6] = {y, y, yp, ym, y, y}, pz[6] = {z, z, z, z, zp, zm};
+    PagePoint p[6];
+    project_each(v, px, py, pz, 6, p);
     sim_projected_points += 6;
     poll_mouse_times(6);
     Segments lines;
@@ -239,7 +250,8 @@ void cross_fast(float x, float y, float z, float size) {
 
 void dot_fast(float x, float y, float z) {
     const ViewFrame v = view_frame();
-    const PagePoint p = project_fast(v, x, y, z);
+    PagePoint p;
+    project_each(v, &x, &y, &z, 1, &p);
     ++sim_projected_points;
     poll_mouse_times(1);
     if (p.shown && sim_clipped == 0) gfx_pset(p.x, p.y, v.colour, 2);
