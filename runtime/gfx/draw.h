@@ -8,6 +8,16 @@ void gfx_pset(float x, float y, uint32_t colour, int32_t passed);
 void gfx_preset(float x, float y, uint32_t colour, int32_t passed);
 void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t kind,
               uint32_t style, int32_t passed);
+// gfx_line(x1, y1, x2, y2, colour, 0, 0, 9), the scene's plain line, with a short way for
+// lines that lie wholly inside the view of a one-byte page.
+void gfx_line_plain(float x1, float y1, float x2, float y2, uint32_t colour);
+struct GfxPoint {
+    float x, y;
+};
+// gfx_line_plain for each segment in turn, its ends given as indices into `points` (at most
+// 16): the lines of one shape with one page check and every point rounded once.
+void gfx_lines_plain(const GfxPoint* points, int32_t point_count, const uint8_t (*segments)[2],
+                     int32_t segment_count, uint32_t colour);
 void gfx_line_styled(float x1, float y1, float x2, float y2, uint32_t colour, uint32_t style);
 void gfx_line_pixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
 

@@ -117,6 +117,45 @@ void dda(ImageSurface* w, const ClipResult& c, uint32_t colour, uint32_t pattern
     }
 }
 
+// nearbyint of a float under the default rounding: adding and taking away 2^23 leaves the
+// nearest integer, ties to even, for |v| < 2^23; larger values are already whole.
+inline float round_even(float v) {
+    const float a = std::fabs(v);
+    if (!(a < 8388608.0f)) return v;
+    return std::copysign((a + 8388608.0f) - 8388608.0f, v);
+}
+
+// The DDA of a segment whose ends lie inside the view of a one-byte page of at most 2048 x 2048
+// pixels: no clipping, no per-pixel check. The slope of two whole numbers below 2^24 divided
+// as floats is their quotient rounded once, which the extended division rounded twice also
+// gives: a quotient with a divisor below 2^29 is never that close to a float midpoint.
+void dda_inside(ImageSurface* w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+    const int32_t dx = std::abs(x1 - x2), dy = std::abs(y1 - y2);
+    const bool x_major = dx > dy;
+    int32_t major = x_major ? x1 : y1;
+    const int32_t steps = x_major ? dx : dy;
+    const int32_t step = x_major ? (x2 < x1 ? -1 : 1) : (y2 < y1 ? -1 : 1);
+    float f = static_cast<float>(x_major ? y1 : x1);
+    float slope = 0;
+    if (steps > 0) slope = static_cast<float>(x_major ? y2 - y1 : x2 - x1) / static_cast<float>(steps);
+    const size_t width = w->width;
+    uint8_t* const px = w->pixels;
+    const uint8_t value = static_cast<uint8_t>(colour & w->colour_mask);
+    if (x_major) {
+        for (int32_t i = 0; i <= steps; i++) {
+            px[static_cast<size_t>(round_away(f)) * width + static_cast<size_t>(major)] = value;
+            major += step;
+            f = f + slope;
+        }
+    } else {
+        for (int32_t i = 0; i <= steps; i++) {
+            px[static_cast<size_t>(major) * width + static_cast<size_t>(round_away(f))] = value;
+            major += step;
+            f = f + slope;
+        }
+    }
+}
+
 ImageSurface* drawable_page() {
     if (frame_error.error_number) return nullptr;
     ImageSurface* w = gfx_images.write_page;
@@ -286,6 +325,67 @@ void gfx_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t k
     } else {
         gfx_box_fill(x1, y1, x2, y2, colour);
     }
+}
+
+void gfx_line_plain(float x1, float y1, float x2, float y2, uint32_t colour) {
+    GfxDisplayWrite guard;
+    ImageSurface* w = drawable_page();
+    if (!w) return;
+    w->last_x = x2;
+    w->last_y = y2;
+    w->draw_colour = colour;
+    if (w->coord_mode == 0 && w->bytes_per_pixel == 1 && w->width <= 2048 && w->height <= 2048) {
+        const float rx1 = round_even(x1), ry1 = round_even(y1);
+        const float rx2 = round_even(x2), ry2 = round_even(y2);
+        const float vx1 = static_cast<float>(w->view_x1), vx2 = static_cast<float>(w->view_x2);
+        const float vy1 = static_cast<float>(w->view_y1), vy2 = static_cast<float>(w->view_y2);
+        // NaN fails every test and takes the long way.
+        if (rx1 >= vx1 && rx1 <= vx2 && rx2 >= vx1 && rx2 <= vx2 && ry1 >= vy1 && ry1 <= vy2 &&
+            ry2 >= vy1 && ry2 <= vy2) {
+            dda_inside(w, static_cast<int32_t>(rx1), static_cast<int32_t>(ry1),
+                       static_cast<int32_t>(rx2), static_cast<int32_t>(ry2), colour);
+            return;
+        }
+    }
+    gfx_line_styled(x1, y1, x2, y2, colour, 0xFFFF);
+}
+
+void gfx_lines_plain(const GfxPoint* points, int32_t point_count, const uint8_t (*segments)[2],
+                     int32_t segment_count, uint32_t colour) {
+    if (segment_count <= 0) return;
+    GfxDisplayWrite guard;
+    ImageSurface* w = drawable_page();
+    if (!w) return;
+    if (w->coord_mode != 0 || w->bytes_per_pixel != 1 || w->width > 2048 || w->height > 2048 ||
+        point_count > 16) {
+        for (int32_t i = 0; i < segment_count; ++i) {
+            const GfxPoint& a = points[segments[i][0]];
+            const GfxPoint& b = points[segments[i][1]];
+            gfx_line_plain(a.x, a.y, b.x, b.y, colour);
+        }
+        return;
+    }
+    const float vx1 = static_cast<float>(w->view_x1), vx2 = static_cast<float>(w->view_x2);
+    const float vy1 = static_cast<float>(w->view_y1), vy2 = static_cast<float>(w->view_y2);
+    int32_t px[16], py[16];
+    bool inside[16];
+    for (int32_t i = 0; i < point_count; ++i) {
+        const float rx = round_even(points[i].x), ry = round_even(points[i].y);
+        inside[i] = rx >= vx1 && rx <= vx2 && ry >= vy1 && ry <= vy2;  // false for NaN
+        px[i] = inside[i] ? static_cast<int32_t>(rx) : 0;
+        py[i] = inside[i] ? static_cast<int32_t>(ry) : 0;
+    }
+    for (int32_t i = 0; i < segment_count; ++i) {
+        const int32_t a = segments[i][0], b = segments[i][1];
+        if (inside[a] && inside[b])
+            dda_inside(w, px[a], py[a], px[b], py[b], colour);
+        else
+            gfx_line_styled(points[a].x, points[a].y, points[b].x, points[b].y, colour, 0xFFFF);
+    }
+    const GfxPoint& end = points[segments[segment_count - 1][1]];
+    w->last_x = end.x;
+    w->last_y = end.y;
+    w->draw_colour = colour;
 }
 
 void gfx_box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {

@@ -59,6 +59,8 @@ void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y);
 StringValue* input_inkey();
 int32_t input_key_down(int32_t code);
 int32_t input_mouse_poll();
+// Up to n polls in a row, stopping at the first empty one: the number of events taken.
+int32_t input_mouse_take(int32_t n);
 float input_mouse_x();
 float input_mouse_y();
 int32_t input_mouse_button(int32_t n);

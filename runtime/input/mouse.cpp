@@ -139,6 +139,14 @@ int32_t input_mouse_poll() {
     }
 }
 
+// An empty poll takes nothing, so the polls after it would find the events that arrive
+// meanwhile: the same as those events arriving just after the last poll.
+int32_t input_mouse_take(int32_t n) {
+    int32_t taken = 0;
+    while (taken < n && input_mouse_poll() != 0) ++taken;
+    return taken;
+}
+
 MouseEvent input_mouse_current() {
     // Pairs with the release of the newest index, so the event's words are visible.
     g_newest.load(std::memory_order_acquire);

@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "gfx_support.h"
 #include "runtime/core/error.h"
@@ -254,6 +255,40 @@ TEST_F(DrawTest, RandomLinesStayOnThePage) {
     ASSERT_TRUE(c.visible);
     EXPECT_TRUE(c.x1 >= 0 && c.x1 <= 639 && c.y1 >= 0 && c.y1 <= 479);
     EXPECT_TRUE(c.x2 >= 0 && c.x2 <= 639 && c.y2 >= 0 && c.y2 <= 479);
+}
+
+// The plain line against gfx_line(..., 9), page by page: ends inside, across and past the
+// border, ties at .5, non-finite and huge ends, a smaller view and a view origin.
+TEST_F(DrawTest, PlainLineDrawsAsTheGeneralLine) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> near_page(-40, 680), far(-5e9f, 5e9f);
+    const float odd[] = {kNan, kInf, -kInf, 639.5f, 479.5f, -0.5f, 0.49999997f, 1e30f};
+    for (int round = 0; round < 4; ++round) {
+        if (round >= 2) wp()->view_x1 = 100, wp()->view_y1 = 50, wp()->view_x2 = 500, wp()->view_y2 = 400;
+        if (round == 3) wp()->coord_mode = 1, wp()->view_origin_x = 100, wp()->view_origin_y = 50;
+        for (int i = 0; i < 400; i++) {
+            float c[4];
+            for (float& v : c) v = i % 17 == 0 ? far(rng) : near_page(rng);
+            if (i % 5 == 0) c[rng() % 4] = std::round(c[rng() % 4]) + 0.5f;
+            if (i % 23 == 0) c[rng() % 4] = odd[rng() % 8];
+            const uint32_t colour = static_cast<uint32_t>(rng());
+            std::vector<uint8_t> page[2];
+            float last[2][2];
+            for (int run = 0; run < 2; ++run) {
+                std::memset(wp()->pixels, 0, static_cast<size_t>(wp()->width) * wp()->height);
+                if (run == 0)
+                    gfx_line_plain(c[0], c[1], c[2], c[3], colour);
+                else
+                    gfx_line(c[0], c[1], c[2], c[3], colour, 0, 0, 9);
+                page[run].assign(wp()->pixels, wp()->pixels + wp()->width * wp()->height);
+                last[run][0] = wp()->last_x;
+                last[run][1] = wp()->last_y;
+                ASSERT_EQ(wp()->draw_colour, colour);
+            }
+            ASSERT_EQ(page[0], page[1]) << round << ": " << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
+            ASSERT_EQ(std::memcmp(last[0], last[1], sizeof last[0]), 0);
+        }
+    }
 }
 
 TEST_F(DrawTest, ThirtyTwoBitPagesBlend) {
