@@ -216,7 +216,7 @@ HWY_INLINE void Parts(const V (&num)[W], const V (&den)[W], const VF (&den_f)[W]
 template <SimForceTrial kTrial>
 HWY_NOINLINE void CarefulParts(const V (&num)[3], const V (&den)[3], const VF (&den_f)[3],
                                V strength, double strength_scalar, const Constants& c, V (&u)[3]) {
-        for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 3; ++k) {
         M ok = AllLanes();
         V r[1] = {Single(hn::Div(hn::Add(num[k], c.tiny), hn::Add(den[k], c.tiny)))}, y[1];
         AngleStage<kTrial>(r, y, ok);
