@@ -6,12 +6,11 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
 
-for v in de "" EN; do  # nothing started: no state file
-  status=0
-  (cd "$WORK" && timeout 10 ./kavaro --lang "$v" >/dev/null 2>"$WORK/err") || status=$?
-  [ "$status" = 2 ] && [ "$(wc -l <"$WORK/err")" = 1 ] && [ ! -e "$WORK/kavaro.dat" ] ||
-    fail "--lang '$v': status $status, said: $(cat "$WORK/err")"
-done
+# Nothing started: no state file (the values the option refuses are the options test's).
+status=0
+(cd "$WORK" && timeout 10 ./kavaro --lang de >/dev/null 2>"$WORK/err") || status=$?
+[ "$status" = 2 ] && [ "$(wc -l <"$WORK/err")" = 1 ] && [ ! -e "$WORK/kavaro.dat" ] ||
+  fail "--lang de: status $status, said: $(cat "$WORK/err")"
 
 # A fixed picture: a factory file with shape 7 (no particles) and no turning.
 mkdir -p "$WORK/seed" "$WORK/expect"

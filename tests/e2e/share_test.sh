@@ -41,8 +41,6 @@ done <<'ARGS'
 --state nowhere/swarm.dat
 --state "$WORK/kavaro.dat/x"
 --start 0
---start 101
---start ten
 --preset no-such-swarm
 --preset ../kavaro
 --record rec --record-limit 3 --all-frames --start 5.5
