@@ -4,8 +4,6 @@
 // straightforward step, so the results are the same to the bit.
 #include "app/sim_force.h"
 
-#include <cpuid.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/sim_cpu.h"
 #include "app/sim_force_kernel.h"
 #include "app/sim_state.h"
 #include "runtime/text/number_text.h"
@@ -167,17 +166,9 @@ void worker_body(uint64_t seen) {
     }
 }
 
-// The cores this thread may run on: a program started with `taskset` or in a limited container
-// uses just those. Read at every step, as the affinity can change while the program runs.
-int32_t cores_allowed() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
-    return static_cast<int32_t>(std::thread::hardware_concurrency());
-}
-
 int32_t threads_in_use() {
     int32_t n = g_threads_wanted;
-    if (n <= 0) n = cores_allowed();
+    if (n <= 0) n = sim_cpu_cores();
     return std::clamp(n, 1, kMaxThreads);
 }
 
@@ -264,42 +255,13 @@ float sim_force_finish(SimForceJob& job, int32_t slot, float fx, float fy, float
 
 namespace {
 const char* const kIsaNames[] = {"scalar", "avx2", "avx512"};
-
-struct CpuFeatures {
-    bool avx2 = false;    // with everything Highway's AVX2 target uses, and the OS saving ymm
-    bool avx512 = false;  // F, VL, DQ, BW, and the OS saving zmm and the mask registers
-};
-
-// Read from the processor itself: the compilers' feature builtins do not all know every name.
-CpuFeatures cpu_features() {
-    CpuFeatures f;
-    unsigned a, b, c, d;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
-    const unsigned ecx1 = c;
-    const bool osxsave = ecx1 & (1u << 27);
-    if (!osxsave || !(ecx1 & (1u << 28))) return f;  // AVX
-    unsigned lo, hi;
-    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-    const unsigned long long xcr0 = (static_cast<unsigned long long>(hi) << 32) | lo;
-    if ((xcr0 & 0x6) != 0x6) return f;
-    if (__get_cpuid_max(0, nullptr) < 7) return f;
-    __cpuid_count(7, 0, a, b, c, d);
-    const unsigned ebx7 = b;
-    const auto has = [](unsigned reg, int bit) { return (reg >> bit) & 1u; };
-    f.avx2 = has(ebx7, 5) && has(ebx7, 3) && has(ebx7, 8) &&                     // AVX2, BMI1, BMI2
-             has(ecx1, 12) && has(ecx1, 29) && has(ecx1, 20) &&                   // FMA, F16C, SSE4.2
-             has(ecx1, 1) && has(ecx1, 25);                                       // PCLMUL, AES
-    f.avx512 = f.avx2 && (xcr0 & 0xE0) == 0xE0 && has(ebx7, 16) && has(ebx7, 31) &&  // F, VL
-               has(ebx7, 17) && has(ebx7, 30);                                        // DQ, BW
-    return f;
-}
 }
 
 const char* sim_force_isa_name(SimForceIsa isa) { return kIsaNames[static_cast<int32_t>(isa)]; }
 
 SimForceIsa sim_force_isa_best() {
     static const SimForceIsa best = [] {
-        const CpuFeatures cpu = cpu_features();
+        const SimCpuFeatures cpu = sim_cpu_features();
         const bool avx2 = cpu.avx2;
         const bool avx512 = avx2 && cpu.avx512;
         SimForceIsa isa = avx512 ? SimForceIsa::kAvx512

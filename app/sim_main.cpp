@@ -14,6 +14,7 @@
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "app/sim_view.h"
+#include "runtime/frame/open_request.h"
 #include "runtime/frame/options.h"
 #include "runtime/core/platform.h"
 #include "runtime/frame/restart.h"
@@ -147,6 +148,10 @@ void sim_frame() {
     sv_assign(sim_menu_key, sv_empty());
     FRAME_CP();
     sim_dispatch_key();
+    FRAME_CP();
+    // A state file opened in the page around the program is read as the next start's state.
+    std::string opened;
+    if (frame_take_open_request(opened)) sim_open_state(opened);
     FRAME_CP();
 }
 

@@ -31,6 +31,8 @@ float* const kSavedParameters[8] = {
 // Set by the factory-reset command; survives the restart that follows it (it is no part of
 // the simulation's state, which the restart clears).
 bool g_reset_asked = false;
+// The file opened by the user, read by the next load (survives the restart that reads it).
+std::string g_opened_path;
 // Why the state file that is there could not be read at the start (0: it was read, or missing);
 // such a file is never replaced by a save. Survives restarts, as the file does.
 int32_t g_unread_error = 0;
@@ -66,6 +68,11 @@ bool editor_limits(int32_t row, float& lo, float& hi) {
 }  // namespace
 
 void sim_ask_factory_reset() { g_reset_asked = true; }
+
+void sim_open_state(const std::string& path) {
+    g_opened_path = path;
+    frame_restart();
+}
 
 namespace {
 
@@ -163,11 +170,12 @@ void sim_load_state() {
         sim_factory_reset();
         return;
     }
+    const bool opened = !g_opened_path.empty();
     frame_error.handler_id = kSimHandlerFactoryReset;
     FRAME_CP();
     // A failed open enters the handler at this check-point; the handler restarts the program,
     // or goes on without the file when it could not be replaced.
-    file_open(sv_new_text(load_path().c_str()), FILE_INPUT, 0, 0, 1, 0);
+    file_open(sv_new_text((opened ? g_opened_path : load_path()).c_str()), FILE_INPUT, 0, 0, 1, 0);
     sv_cleanup(base, 0);
     FRAME_CP();
     frame_error.handler_id = 0;
@@ -221,9 +229,24 @@ void sim_load_state() {
     // One notice for every value that had to be brought within its cell's limits.
     if (clamped) frame_raise(5);
     FRAME_CP();
+    if (opened) {
+        // An opened file replaces the state only when it was read whole.
+        g_opened_path.clear();
+        if (more && told[0] == 0)
+            sim_save_state();
+        else
+            frame_restart();
+        FRAME_CP();
+    }
 }
 
 void sim_factory_reset() {
+    // An opened file that cannot be read: back to what was loaded before, nothing written.
+    if (!g_opened_path.empty()) {
+        g_opened_path.clear();
+        frame_error.error_number = 0;
+        frame_restart();
+    }
     // Entered as the handler of a failed open: a file that is there but could not be read keeps
     // its bytes, and the program goes on with the factory values, unsaved. So does the state
     // file when a preset could not be read.

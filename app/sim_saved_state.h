@@ -30,6 +30,11 @@ void sim_load_state();
 void sim_factory_reset();
 // The factory-reset command: the next load (after a restart) runs the reset instead of reading.
 void sim_ask_factory_reset();
+// A state file the user opened (the page's Open): the program starts again and reads it with
+// every rule of the state file's load. Read whole (values brought within limits included), it
+// is saved as the state at once; otherwise nothing is written and the program starts again
+// from what it loaded before.
+void sim_open_state(const std::string& path);
 
 // Lines of the file and the line holding the first parameter.
 constexpr int32_t kSimSavedLines = 17018;

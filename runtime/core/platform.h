@@ -18,6 +18,11 @@ struct FramePlatform {
     void (*close_all_files)() = nullptr;  // set once the file layer is up
     void (*before_exit)() = nullptr;      // finishes what must not be cut off (recording)
     void (*discard_unfinished)() = nullptr;  // any thread: removes half-written temporary files
+    // The page keeps its files in the browser's storage: a file just committed under `path` is
+    // stored there before this returns; the main routine's every start first takes what another
+    // page stored meanwhile. Not set on the desktop, whose disk keeps the files by itself.
+    void (*file_committed)(const char* path) = nullptr;
+    void (*program_starting)() = nullptr;
 };
 
 extern FramePlatform frame_platform;

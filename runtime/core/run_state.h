@@ -33,5 +33,17 @@ constexpr size_t kLowKeyTail = 1052;
 constexpr size_t kLowKeyRing = 1024;  // entries at 1024 + head/tail (30 … 60)
 constexpr size_t kLowTicks = 1132;    // 24-bit tick counter, low byte first
 
+// One byte of low memory as the threads share it: each byte has one writer, read by others.
+struct LowByte {
+    uint8_t* byte;
+    uint8_t load(std::memory_order order = std::memory_order_seq_cst) const {
+        return __atomic_load_n(byte, static_cast<int>(order));
+    }
+    void store(uint8_t v, std::memory_order order = std::memory_order_seq_cst) const {
+        __atomic_store_n(byte, v, static_cast<int>(order));
+    }
+};
+inline LowByte frame_low_byte(size_t offset) { return LowByte{&frame_low_memory.bytes[offset]}; }
+
 // Clears every flag to its start value (process start and tests).
 void frame_run_reset();

@@ -123,14 +123,26 @@ struct DispHooks {
 extern DispHooks disp_hooks;
 
 // ---- Window (main thread) ----
+// Each platform's presenter: shows the newest finished frame (the desktop from FreeGLUT's
+// display callback, the page from the browser's animation frames).
 void disp_present();
-void disp_redraw_timer(int value);
-void disp_reshape(int width, int height);
-// Registers the window's FreeGLUT callbacks and the first redraw timer; call after the window
-// exists (the keys and the mouse register their own).
+// Registers the window's callbacks (the desktop's FreeGLUT callbacks and first redraw timer,
+// the page's animation frames); call after the window exists (the keys and the mouse register
+// their own).
 void disp_register_callbacks();
-// The window exists (called on the main thread right after glutCreateWindow).
+// The presenters' memory; main thread only.
+struct DispPresenter {
+    int32_t texture_slot = -1;  // the slot the picture on the screen was made from
+    uint64_t texture_order = 0;
+    bool dialog_drawn = false;     // the last presentation showed a box
+    bool window_reshaped = false;  // the window's size changed since the last presentation
+};
+extern DispPresenter disp_presenter;
+// The window exists (called on the main thread right after it is made).
 void disp_window_created();
+// The window's close button (the page: the tab closed or reloaded): a close request, the window
+// is gone, every waiting box is answered.
+void disp_close_window();
 bool disp_window_exists();
 // The window's close button was pressed (the window is gone).
 bool disp_window_closed();

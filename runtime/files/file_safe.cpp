@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/core/platform.h"
 #include "runtime/files/file_table.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::string random_suffix() {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static std::atomic<uint64_t> counter{0};
     unsigned char bytes[kSuffixLength];
-    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    if (getentropy(bytes, sizeof bytes) != 0) {
         struct timespec ts;
         clock_gettime(CLOCK_REALTIME, &ts);
         uint64_t x = static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 32) ^
@@ -178,6 +179,7 @@ int file_temp_commit(int fd, const std::string& temp, const std::string& target,
         unlink(temp.c_str());
     close(fd);  // the lock goes with it, after the rename
     unlist_unfinished(temp);
+    if (!err && frame_platform.file_committed) frame_platform.file_committed(target.c_str());
     return err;
 }
 

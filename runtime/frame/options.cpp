@@ -74,6 +74,8 @@ void frame_print_help(FILE* f) {
         "  --record-limit N         stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS wait that long before the snapshot\n"
+        "  --snapshot-frame N       with --snapshot: the N-th frame the program draws (1 is\n"
+        "                           the swarm's first picture), whatever the machine's speed\n"
         "  --lang en|hu             the interface in English or in Hungarian (the default)\n"
         "  --scale N|auto           show the page N times larger (1 to 8) with square, sharp\n"
         "                           pixels; auto: the largest N whose window fits in nine\n"
@@ -129,7 +131,8 @@ void frame_print_help(FILE* f) {
         "  0  every ordinary end (Escape, the close button, Ctrl+Break, an error dialog's No)\n"
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
         "  2  an option without its value or with a value out of its range, a --state\n"
-        "     FILE or --preset NAME that cannot be used, --all-frames without --record\n"
+        "     FILE or --preset NAME that cannot be used, --all-frames without --record,\n"
+        "     --snapshot-frame without --snapshot\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -193,6 +196,11 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             const char* v = value(a);
             if (!v) return 2;
             if (!parse_seconds(v, out.snapshot_after)) return bad(a, "a number of seconds of 0 or more", v);
+        } else if (!std::strcmp(a, "--snapshot-frame")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            if (!parse_count(v, out.snapshot_frame) || out.snapshot_frame < 1)
+                return bad(a, "a whole number of 1 or more", v);
         } else if (!std::strcmp(a, "--scale")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -214,6 +222,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     }
     if (out.all_frames && out.record_dir.empty()) {
         std::fprintf(err_stream, "kavaro: --all-frames needs --record DIR\n");
+        return 2;
+    }
+    if (out.snapshot_frame > 0 && out.snapshot_file.empty()) {
+        std::fprintf(err_stream, "kavaro: --snapshot-frame needs --snapshot FILE.png\n");
         return 2;
     }
     return -1;

@@ -11,6 +11,7 @@ struct FrameOptions {
     int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
     std::string snapshot_file;   // --snapshot FILE.png: one presented frame
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
+    int64_t snapshot_frame = 0;  // --snapshot-frame N: the N-th frame the program draws (0: none)
     std::string lang;            // --lang en|hu: the interface's language (empty: KAVARO_LANG)
     int32_t scale = 1;           // --scale N: the window N times the page (1 ... 8); 0: auto
     bool all_frames = false;     // --all-frames: with --record, every frame the program completes
@@ -26,8 +27,8 @@ extern FrameOptions frame_options;
 
 // Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help, -h,
 // --version or --list-presets (their text printed on `out_stream`), 2 for an option without its
-// value or with a value out of its range, a --lang other than en or hu, or --all-frames without
-// --record (one line on `err_stream`). Any other argument that starts with "-" gets a one-line
+// value or with a value out of its range, a --lang other than en or hu, --all-frames without
+// --record, or --snapshot-frame without --snapshot (one line on `err_stream`). Any other argument that starts with "-" gets a one-line
 // warning on `err_stream` and joins the rest.
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
 

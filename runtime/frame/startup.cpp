@@ -1,8 +1,5 @@
 #include "runtime/frame/startup.h"
 
-#include <GL/glew.h>
-#include <GL/freeglut.h>
-#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +21,6 @@
 #include "runtime/frame/options.h"
 #include "runtime/frame/state_choice.h"
 #include "runtime/frame/threads.h"
-#include "runtime/frame/window_identity.h"
 #include "runtime/gfx/image.h"
 #include "runtime/gfx/text_output.h"
 #include "runtime/input/input.h"
@@ -35,7 +31,6 @@
 void (*frame_options_taken)() = nullptr;
 std::string frame_command_line_text;
 std::string frame_start_dir;
-bool frame_fbo_available = false;
 
 namespace {
 
@@ -59,7 +54,6 @@ void init_key_traps() {
 #define KAVARO_INSTALL_MARKER "../share/kavaro/installed"
 #endif
 
-const char kWindowTitle[] = "Kavaro";
 const char kStateFile[] = "kavaro.dat";
 
 // Paths on the command line are the user's, relative to the folder the program was started in.
@@ -77,6 +71,7 @@ void start_recording() {
     s.limit = frame_options.record_limit;
     s.snapshot = from_start_dir(frame_options.snapshot_file);
     s.snapshot_after = frame_options.snapshot_after;
+    s.snapshot_frame = frame_options.snapshot_frame;
     s.all_frames = frame_options.all_frames;
     if (record_start(s, stderr)) frame_platform.before_exit = finish_recording;
 }
@@ -244,8 +239,7 @@ void frame_init_runtime() {
     sv_init();
     frame_platform.close_all_files = file_close_all;
     frame_platform.discard_unfinished = file_temp_remove_unfinished;
-    // The window calls up to the keys and the recorder only through these.
-    disp_hooks.redraw_tick = input_x11_keys_pump;
+    // The window calls up to the recorder only through these.
     disp_hooks.frame_shown = record_presented;
     disp_hooks.keep_indices = record_wants_indices;
     gfx_hooks.page_shown = record_page_shown;
@@ -281,38 +275,31 @@ int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err) 
 int frame_main(int argc, char** argv, void (*main_routine)()) {
     // --help, --version and bad option values end here, before any window or file.
     int status = frame_parse_options(argc, argv, frame_options, stdout, stderr);
-    if (status >= 0) return status;
+    if (status >= 0) return frame_platform_ended(status);
     frame_resolve_lang(frame_options, std::getenv("KAVARO_LANG"), stderr);
-    // Xlib is used from the main and the housekeeping thread (each with a connection of its own).
-    XInitThreads();
     frame_set_program_routine(main_routine);
     frame_init_runtime();
 
     char cwd[PATH_MAX];
     if (getcwd(cwd, sizeof cwd)) frame_start_dir = cwd;
-    char exe[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    exe[n > 0 ? n : 0] = '\0';
+    const std::string exe = frame_platform_program_path();
     // --list-presets, an unknown preset and a state file that cannot serve end here.
     status = frame_take_state_options(exe, stdout, stderr);
-    if (status >= 0) return status;
+    if (status >= 0) return frame_platform_ended(status);
+    return frame_platform_run(argc, argv, exe);
+}
+
+int frame_settle_state_folder(const std::string& exe) {
     // No state folder, no run: nothing may be written anywhere else. A state file of the
     // user's own choice leaves the usual one alone.
     if (frame_choose_working_dir(exe, stderr, frame_options.state_file.empty()).empty()) return 1;
     frame_command_line_text = frame_options.rest;
     if (frame_options_taken) frame_options_taken();
-
     timer_capture_base();
+    return -1;
+}
 
-    // Without an X display there is no window to show: say so before anything starts.
-    Display* probe = XOpenDisplay(nullptr);
-    if (!probe) {
-        std::fprintf(stderr, "kavaro: cannot open the X display \"%s\"; a graphical session is needed\n",
-                     std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
-        return 1;
-    }
-    XCloseDisplay(probe);
-
+void frame_start_program() {
     start_recording();
     input_initial_lock_state();
     input_reset_ring();
@@ -322,7 +309,7 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
         if (ImageSurface* img = gfx_image(gfx_image_new_owned(side, side, 32))) img->flags |= IMAGE_SYSTEM;
     }
 
-    frame_platform.message_box = disp_message_box;
+    if (!frame_platform.message_box) frame_platform.message_box = disp_message_box;
     frame_threads.build_frame = disp_build_frame;
     frame_threads.sync_lock_keys = input_sync_lock_keys;
     file_screen_print = txt_print;
@@ -330,35 +317,4 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     rnd_prompt_read_line = frame_line_input;
     disp_set_window_expected(1);
     frame_start_threads();
-
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    // --scale auto measures the screen against the program's 640 x 480 page.
-    int32_t scale = frame_options.scale > 0 ? frame_options.scale
-                                            : disp_auto_scale(glutGet(GLUT_SCREEN_WIDTH),
-                                                              glutGet(GLUT_SCREEN_HEIGHT), 640, 480);
-    disp_set_window_scale(scale);
-    glutInitWindowSize(640 * scale, 400 * scale);
-    if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
-        disp_set_window_expected(0);
-        // At once: the files belong to the program thread, which is running.
-        frame_platform.close_all_files = nullptr;
-        frame_exit(1);
-    }
-    glutCreateWindow(kWindowTitle);
-    frame_name_window(kWindowTitle);
-    disp_window_created();
-
-    GLenum err = glewInit();
-    if (err != GLEW_OK)
-        frame_message_box("Alert", reinterpret_cast<const char*>(glewGetErrorString(err)),
-                          FRAME_BOX_OK, 0);
-    else if (glewIsSupported("GL_EXT_framebuffer_object"))
-        frame_fbo_available = true;
-
-    disp_register_callbacks();
-    input_register_callbacks();
-    glutMainLoop();
-    // The loop returns once the window is gone; the housekeeping shutdown ends the process.
-    for (;;) frame_sleep_ms(16);
 }

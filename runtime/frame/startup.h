@@ -42,5 +42,20 @@ void frame_start_threads();
 
 extern std::string frame_command_line_text;
 extern std::string frame_start_dir;
-// GL_EXT_framebuffer_object is there (found at start-up).
-extern bool frame_fbo_available;
+
+// Shared steps of the start-up that the platforms call in their order:
+// The state folder chosen and made current, the options handed to the application, the clock
+// aligned. -1 to go on, else the exit status (1: no folder can keep the state).
+int frame_settle_state_folder(const std::string& exe);
+// The recording, the lock keys, the first screen, the hooks of the layers, then the threads.
+void frame_start_program();
+
+// ---- Each platform's start-up (startup_desktop.cpp, startup_web.cpp) ----
+// The program file's path, whose folder holds the state (unless installed) and the presets.
+std::string frame_platform_program_path();
+// An end before the program starts (--help, a bad option): the platform shows what was
+// printed; returns the exit status.
+int frame_platform_ended(int status);
+// Everything after the options: the state folder, the program, the window and its event loop.
+// The desktop never comes back while the window exists; the page returns to the browser.
+int frame_platform_run(int argc, char** argv, const std::string& exe);

@@ -25,8 +25,7 @@ void update_tick_counter() {
     if (d < 0) d += 86400000;
     auto ticks = static_cast<uint32_t>(static_cast<double>(d) * 0.0182);
     for (int i = 0; i < 3; ++i)
-        std::atomic_ref<uint8_t>(frame_low_memory.bytes[kLowTicks + i])
-            .store(static_cast<uint8_t>(ticks >> (8 * i)), std::memory_order_relaxed);
+        frame_low_byte(kLowTicks + i).store(static_cast<uint8_t>(ticks >> (8 * i)), std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -39,6 +38,7 @@ void frame_set_program_routine(void (*main_routine)()) {
 void frame_program_thread() {
     for (;;) {
         try {
+            if (frame_platform.program_starting) frame_platform.program_starting();
             g_main_routine();
             frame_end();  // falling off the end of the program is END
         } catch (const FrameRestart&) {

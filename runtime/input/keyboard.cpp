@@ -15,9 +15,7 @@ constexpr int kDownCapacity = 512;
 std::atomic<int32_t> g_down[kDownCapacity];
 std::atomic<int32_t> g_down_used{0};
 
-std::atomic_ref<uint8_t> low_byte(size_t offset) {
-    return std::atomic_ref<uint8_t>(frame_low_memory.bytes[offset]);
-}
+LowByte low_byte(size_t offset) { return frame_low_byte(offset); }
 
 bool shift_held() {
     return input_down_contains(INPUT_KEY_RSHIFT) || input_down_contains(INPUT_KEY_LSHIFT);
@@ -286,4 +284,24 @@ int32_t input_key_down(int32_t k) {
             }
     }
     return twin != 0 && input_down_contains(twin) ? -1 : 0;
+}
+
+void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
+    bool changed = false;
+    if (scroll_on != input_down_contains(INPUT_STATE_SCROLL_LOCK)) {
+        if (scroll_on)
+            input_down_add(INPUT_STATE_SCROLL_LOCK);
+        else
+            input_down_remove(INPUT_STATE_SCROLL_LOCK);
+        changed = true;
+    }
+    if (caps_on != input_down_contains(INPUT_KEY_CAPS_LOCK)) {
+        input_key_event(INPUT_KEY_CAPS_LOCK, caps_on ? 1 : 0);
+        changed = true;
+    }
+    if (num_on != input_down_contains(INPUT_KEY_NUM_LOCK)) {
+        input_key_event(INPUT_KEY_NUM_LOCK, num_on ? 1 : 0);
+        changed = true;
+    }
+    if (changed) input_refresh_status();
 }

@@ -97,26 +97,6 @@ void input_initial_lock_state() {
     input_refresh_status();
 }
 
-void input_align_locks(bool scroll_on, bool caps_on, bool num_on) {
-    bool changed = false;
-    if (scroll_on != input_down_contains(INPUT_STATE_SCROLL_LOCK)) {
-        if (scroll_on)
-            input_down_add(INPUT_STATE_SCROLL_LOCK);
-        else
-            input_down_remove(INPUT_STATE_SCROLL_LOCK);
-        changed = true;
-    }
-    if (caps_on != input_down_contains(INPUT_KEY_CAPS_LOCK)) {
-        input_key_event(INPUT_KEY_CAPS_LOCK, caps_on ? 1 : 0);
-        changed = true;
-    }
-    if (num_on != input_down_contains(INPUT_KEY_NUM_LOCK)) {
-        input_key_event(INPUT_KEY_NUM_LOCK, num_on ? 1 : 0);
-        changed = true;
-    }
-    if (changed) input_refresh_status();
-}
-
 // A modifier released while another window had the keyboard (Alt+Tab, say) never reaches us
 // as a release: the X key map, read at every lock-key alignment, lets it go. Only after the
 // map has shown it up twice, so that a release still queued for the main thread comes first.

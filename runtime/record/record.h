@@ -32,6 +32,9 @@ struct RecordSettings {
     int64_t limit = -1;         // frames to write at most (-1: no limit)
     std::string snapshot;       // empty: no snapshot
     double snapshot_after = 0;  // seconds after the swarm first appears
+    // The snapshot is the page of the snapshot_frame-th frame the program draws (1: the swarm's
+    // first picture), taken at its page switch, whatever the machine's speed; 0: a frame shown.
+    int64_t snapshot_frame = 0;
     int32_t queue_slots = 8;    // frames that may wait for the writer
     // Every page the program shows (record_page_shown), none dropped, instead of the frames
     // the presenter shows.

@@ -222,6 +222,16 @@ void copy_picture(Picture& dst, const FrameSlot& slot) {
     dst.height = slot.height;
 }
 
+// A paletted page that fits a picture.
+void copy_page(Picture& p, const ImageSurface* page) {
+    p.width = page->width;
+    p.height = page->height;
+    const int32_t bits = page->bits_per_pixel;
+    p.palette_n = bits >= 1 && bits <= 8 ? 1 << bits : 256;
+    std::memcpy(p.indices, page->pixels, static_cast<size_t>(p.width) * p.height);
+    std::memcpy(p.palette, page->palette, static_cast<size_t>(p.palette_n) * sizeof(uint32_t));
+}
+
 // The picture in queue slot `h` is complete: hand it to the writer.
 void hand_to_writer(uint64_t h) {
     Recorder& r = g_rec;
@@ -315,7 +325,8 @@ bool record_wants_indices() {
     // Once nothing more will be written, the builder can stop keeping them.
     bool sequence = r.sequence && !r.settings.all_frames && !r.failed.load(std::memory_order_relaxed) &&
                     !r.limit_reached.load(std::memory_order_relaxed);
-    return sequence || (r.snapshot && r.shot_state.load(std::memory_order_relaxed) == 0);
+    return sequence || (r.snapshot && r.settings.snapshot_frame == 0 &&
+                        r.shot_state.load(std::memory_order_relaxed) == 0);
 }
 
 void record_presented(const FrameSlot& slot, bool uploaded) {
@@ -334,7 +345,8 @@ void record_presented(const FrameSlot& slot, bool uploaded) {
             r.dropped.fetch_add(1, std::memory_order_relaxed);
         }
     }
-    if (r.snapshot && fits && r.shot_state.load(std::memory_order_relaxed) == 0 && shows_swarm(slot)) {
+    if (r.snapshot && r.settings.snapshot_frame == 0 && fits &&
+        r.shot_state.load(std::memory_order_relaxed) == 0 && shows_swarm(slot)) {
         auto now = std::chrono::steady_clock::now();
         if (!r.swarm_seen.load(std::memory_order_relaxed)) {
             r.swarm_seen.store(true, std::memory_order_relaxed);
@@ -350,11 +362,17 @@ void record_presented(const FrameSlot& slot, bool uploaded) {
 
 void record_page_shown(const ImageSurface* page, uint32_t flips) {
     Recorder& r = g_rec;
-    if (!r.sequence || !r.settings.all_frames || !r.active.load(std::memory_order_relaxed)) return;
+    if (!r.active.load(std::memory_order_relaxed)) return;
     // From the swarm's first picture; the untouched page and the start-up picture are not frames.
     if (flips < kSwarmFlips || !page || page->is_text || page->bytes_per_pixel != 1 || !page->palette ||
         !page->pixels || static_cast<int64_t>(page->width) * page->height > kMaxFramePixels)
         return;
+    if (r.snapshot && r.settings.snapshot_frame == int64_t{flips} - kSwarmFlips + 1 &&
+        r.shot_state.load(std::memory_order_relaxed) == 0) {
+        copy_page(r.shot, page);
+        r.shot_state.store(1, std::memory_order_release);
+    }
+    if (!r.sequence || !r.settings.all_frames) return;
     if (r.limit_reached.load(std::memory_order_relaxed) || r.failed.load(std::memory_order_relaxed)) return;
     const uint64_t h = r.head.load(std::memory_order_relaxed);
     // None dropped: the program waits for the writer, unless the recording or the run ends.
@@ -365,13 +383,7 @@ void record_page_shown(const ImageSurface* page, uint32_t flips) {
         }
         frame_sleep_ms(1);
     }
-    Picture& p = r.queue[h % static_cast<uint64_t>(r.queue_n)];
-    p.width = page->width;
-    p.height = page->height;
-    const int32_t bits = page->bits_per_pixel;
-    p.palette_n = bits >= 1 && bits <= 8 ? 1 << bits : 256;
-    std::memcpy(p.indices, page->pixels, static_cast<size_t>(p.width) * p.height);
-    std::memcpy(p.palette, page->palette, static_cast<size_t>(p.palette_n) * sizeof(uint32_t));
+    copy_page(r.queue[h % static_cast<uint64_t>(r.queue_n)], page);
     hand_to_writer(h);
 }
 
@@ -422,7 +434,10 @@ void record_finish(int32_t wait_ms, FILE* err) {
                          r.failed.load() ? " (stopped after a failed write)" : "", again.c_str());
         }
         if (r.snapshot && r.shot_state.load() == 0) {
-            if (r.swarm_seen.load())
+            if (r.settings.snapshot_frame > 0)
+                std::fprintf(err, "kavaro: no snapshot was written: the run ended before frame %lld\n",
+                             static_cast<long long>(r.settings.snapshot_frame));
+            else if (r.swarm_seen.load())
                 std::fprintf(err, "kavaro: no snapshot was written: the run ended before the %g s wait was over\n",
                              r.settings.snapshot_after);
             else

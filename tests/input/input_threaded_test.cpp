@@ -13,8 +13,8 @@ namespace {
 class InputThreaded : public InputTest {};
 
 bool ring_full() {
-    uint8_t head = std::atomic_ref<uint8_t>(frame_low_memory.bytes[kLowKeyHead]).load();
-    uint8_t tail = std::atomic_ref<uint8_t>(frame_low_memory.bytes[kLowKeyTail]).load();
+    uint8_t head = frame_low_byte(kLowKeyHead).load();
+    uint8_t tail = frame_low_byte(kLowKeyTail).load();
     return (tail + 2 > 60 ? 30 : tail + 2) == head;
 }
 

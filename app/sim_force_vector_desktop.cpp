@@ -28,7 +28,7 @@
 #define HWY_DISABLED_TARGETS (HWY_SSSE3 | HWY_SSE4 | HWY_AVX3_DL)
 #endif
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "app/sim_force_vector.cpp"
+#define HWY_TARGET_INCLUDE "app/sim_force_vector_desktop.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 

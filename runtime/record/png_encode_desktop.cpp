@@ -1,4 +1,4 @@
-// Indexed-colour PNG encoding of a paletted picture, into memory.
+// Indexed-colour PNG encoding of a paletted picture, into memory, by libpng (the desktop).
 #include <png.h>
 #include <zlib.h>
 
@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "runtime/record/png_rows.h"
 #include "runtime/record/record.h"
 
 namespace {
@@ -30,13 +31,6 @@ void sink_flush(png_structp) {}
 
 void quiet_warning(png_structp, png_const_charp) {}
 
-int32_t depth_for(int32_t entries) {
-    if (entries <= 2) return 1;
-    if (entries <= 4) return 2;
-    if (entries <= 16) return 4;
-    return 8;
-}
-
 // Everything libpng may jump out of lives in plain records, so the jump skips no destructor.
 bool encode(png_structp png, png_infop info, const uint8_t* indices, int32_t w, int32_t h,
             const png_color* plte, int32_t entries, int32_t depth, uint8_t* row) {
@@ -50,23 +44,8 @@ bool encode(png_structp png, png_infop info, const uint8_t* indices, int32_t w, 
     png_set_compression_level(png, 1);
     png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
-    const int32_t per_byte = 8 / depth;
     for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = indices + static_cast<size_t>(y) * w;
-        if (depth == 8) {
-            std::memcpy(row, src, static_cast<size_t>(w));
-        } else if (depth == 4) {
-            int32_t x = 0;
-            for (; x + 1 < w; x += 2) row[x / 2] = static_cast<uint8_t>(src[x] << 4 | src[x + 1]);
-            if (x < w) row[x / 2] = static_cast<uint8_t>(src[x] << 4);
-        } else {
-            const int32_t bytes = (w + per_byte - 1) / per_byte;
-            std::memset(row, 0, static_cast<size_t>(bytes));
-            for (int32_t x = 0; x < w; ++x) {
-                int32_t shift = 8 - depth * (x % per_byte + 1);
-                row[x / per_byte] |= static_cast<uint8_t>(src[x] << shift);
-            }
-        }
+        record_png_pack_row(indices + static_cast<size_t>(y) * w, w, depth, row);
         png_write_row(png, row);
     }
     png_write_end(png, info);
@@ -79,10 +58,8 @@ bool record_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint3
                      int32_t palette_n, std::vector<uint8_t>& out) {
     out.clear();
     if (!indices || !palette || w < 1 || h < 1) return false;
-    uint8_t highest = 0;
     const size_t n = static_cast<size_t>(w) * h;
-    for (size_t i = 0; i < n; ++i) highest = std::max(highest, indices[i]);
-    int32_t entries = std::clamp(std::max(palette_n, highest + 1), 1, 256);
+    const int32_t entries = record_png_entries(indices, w, h, palette_n);
     png_color plte[256];
     for (int32_t i = 0; i < entries; ++i) {
         plte[i].red = static_cast<png_byte>(palette[i] >> 16);
@@ -98,7 +75,7 @@ bool record_png_encode(const uint8_t* indices, int32_t w, int32_t h, const uint3
     if (info) {
         Sink sink{&out};
         png_set_write_fn(png, &sink, sink_write, sink_flush);
-        ok = encode(png, info, indices, w, h, plte, entries, depth_for(entries), row.data());
+        ok = encode(png, info, indices, w, h, plte, entries, record_png_depth(entries), row.data());
     }
     png_destroy_write_struct(&png, info ? &info : nullptr);
     if (!ok) out.clear();
