@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -284,25 +283,6 @@ TEST_F(TrajectoryTest, ManyThreadsOnALargeSwarm) {
     sim_force_step();
     EXPECT_EQ(simcore_particle_bits(), ref);
     EXPECT_GT(sim_force_pairs, 4096);
-}
-
-TEST(ForceThreads, OnePerCoreTheProgramMayUse) {
-    cpu_set_t all;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    sim_force_set_threads(0);
-    EXPECT_EQ(sim_force_threads(), std::min(CPU_COUNT(&all), 64));
-    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one core only";
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (int c = 0; c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &all)) {
-            CPU_SET(c, &one);
-            break;
-        }
-    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
-    const int32_t limited = sim_force_threads();
-    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
-    EXPECT_EQ(limited, 1);
 }
 
 }  // namespace
