@@ -31,15 +31,16 @@ if (typeof document !== 'undefined') (function () {
   // ---- The options: ?preset=ribbons&start=42 is --preset ribbons --start 42 ----
   // ?snapshot=N is the picture of frame N, offered as kavaro-frame-N.png.
   const args = [];
-  for (const [name, value] of params) {
+  // (No destructuring in for-of loops: Emscripten's minifier drops it.)
+  params.forEach((value, name) => {
     if (name === 'snapshot') {
       args.push('--snapshot', '/snapshots/kavaro-frame-' + value.replace(/[^0-9A-Za-z]/g, '_') + '.png',
                 '--snapshot-frame', value);
-      continue;
+      return;
     }
     args.push('--' + name);
     if (value !== '') args.push(value);
-  }
+  });
   // A page is as large as the browser's window allows unless the address says otherwise.
   if (!params.has('scale')) args.push('--scale', 'auto');
 
@@ -311,10 +312,10 @@ if (typeof document !== 'undefined') (function () {
   // Another address for the page: the program starts again with these options.
   function goTo(changes) {
     const next = new URLSearchParams(location.search);
-    for (const [name, value] of Object.entries(changes)) {
-      if (value === null) next.delete(name);
-      else next.set(name, value);
-    }
+    Object.keys(changes).forEach((name) => {
+      if (changes[name] === null) next.delete(name);
+      else next.set(name, changes[name]);
+    });
     next.delete('snapshot');
     location.search = next.toString();
   }
