@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Serves a folder on 127.0.0.1 with the two headers that make a page cross-origin isolated.
 
-serve_web.py FOLDER PORT [--plain]: --plain leaves the headers out (a host that cannot send
-them, for the service worker's test).
+serve_web.py FOLDER PORT [--plain] [--no-service-worker]: --plain leaves the headers out (a host
+that cannot send them), --no-service-worker answers 404 for sw.js (for the page's tests). Port 0
+takes a free one; the first line printed names the address.
 """
 import functools
 import http.server
@@ -11,6 +12,7 @@ import sys
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     plain = False
+    no_service_worker = False
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
                       ".wasm": "application/wasm", ".js": "text/javascript"}
 
@@ -21,6 +23,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Cache-Control", "no-cache")
         super().end_headers()
 
+    def do_GET(self):
+        if self.no_service_worker and self.path.split("?")[0].endswith("/sw.js"):
+            self.send_error(404)
+            return
+        super().do_GET()
+
     def log_message(self, *args):
         pass
 
@@ -28,8 +36,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 def main():
     folder, port = sys.argv[1], int(sys.argv[2])
     Handler.plain = "--plain" in sys.argv[3:]
+    Handler.no_service_worker = "--no-service-worker" in sys.argv[3:]
     handler = functools.partial(Handler, directory=folder)
     with http.server.ThreadingHTTPServer(("127.0.0.1", port), handler) as server:
+        port = server.server_address[1]
         print(f"serving {folder} on http://127.0.0.1:{port}/kavaro.html", flush=True)
         server.serve_forever()
 

@@ -12,8 +12,8 @@
         '"Cross-Origin-Opener-Policy: same-origin" es a "Cross-Origin-Embedder-Policy: require-corp" fejlecet.'
       : 'Kavaro needs shared memory, which this page does not have: its host must send the headers ' +
         '"Cross-Origin-Opener-Policy: same-origin" and "Cross-Origin-Embedder-Policy: require-corp".';
-    document.getElementById('bar').hidden = true;
-    document.getElementById('screen').hidden = true;
+    document.getElementById('bar').style.display = 'none';
+    document.getElementById('screen').style.display = 'none';
     const notice = document.getElementById('notice');
     document.getElementById('notice-title').textContent = text;
     document.getElementById('notice-again').hidden = true;

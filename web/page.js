@@ -130,7 +130,8 @@ if (typeof document !== 'undefined') (function () {
   Module.canvas = canvas;
   Module.print = function (line) { keep(line); console.log(line); };
   Module.printErr = function (line) { keep(line); console.warn(line); };
-  Module.preRun = [function () {
+  // After the presets' data file, which the packager's code put here first.
+  Module.preRun = [].concat(Module.preRun || [], function () {
     FS.mkdir('/kavaro');
     FS.mount(FS.filesystems.IDBFS, {}, '/kavaro');
     FS.mkdir('/snapshots');
@@ -141,7 +142,7 @@ if (typeof document !== 'undefined') (function () {
       if (err) kavaroStore.error = String(err.name || err.message || err);
       removeRunDependency('kavaro-store');
     });
-  }];
+  });
 
   // ---- The canvas on the screen ----
   let scale = 1;        // --scale N, 0 for auto
@@ -403,8 +404,10 @@ if (typeof document !== 'undefined') (function () {
       layout();
       canvas.focus();
     },
-    // A picture of w x h pixels, bytes R, G, B, A from `ptr`, and the presentation to show it in.
-    show(ptr, w, h, nextMode, nextSmooth) {
+    // A picture of w x h pixels, bytes R, G, B, A from `ptr`, and the presentation to show it in;
+    // `flips` counts the program's pages since its last start (its frames, for tests and timing).
+    show(ptr, w, h, nextMode, nextSmooth, flips) {
+      kavaroPage.flips = flips;
       if (canvas.width !== w || canvas.height !== h || !image) {
         canvas.width = w;
         canvas.height = h;
@@ -466,6 +469,7 @@ if (typeof document !== 'undefined') (function () {
       offer(HEAPU8.slice(ptr, ptr + length), name, type);
     },
     started: false,
+    flips: 0,
   };
   const start = kavaroPage.start;
   kavaroPage.start = function (langEn, n) {

@@ -96,7 +96,8 @@ void disp_present() {
 
     // While paused the page keeps its last picture (a box is still shown).
     if (!paused || disp_presenter.dialog_drawn)
-        EM_ASM({ kavaroPage.show($0, $1, $2, $3, $4); }, g_web.rgba.data(), w, h, sm.mode, sm.smooth ? 1 : 0);
+        EM_ASM({ kavaroPage.show($0, $1, $2, $3, $4, $5); }, g_web.rgba.data(), w, h, sm.mode, sm.smooth ? 1 : 0,
+               slot.graphics_flips);
     g_web.presenting = false;
 }
 

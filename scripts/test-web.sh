@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The page's tests: builds the page (scripts/web.sh), runs the unit tests of the layers without a
+# window under node, and drives the page in Debian's headless Chromium against the desktop's
+# pictures (the desktop program is built too when missing). KAVARO_EXHAUSTIVE=1 adds the
+# exhaustive checks of the force step's stages on the WebAssembly build.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+packages=(chromium nodejs npm)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+# A machine's own node and npm serve as well as Debian's.
+command -v node >/dev/null && command -v npm >/dev/null && missing=("${missing[@]/nodejs}") && missing=("${missing[@]/npm}")
+missing=($(printf '%s\n' "${missing[@]}" | grep . || true))
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+"$root/scripts/web.sh"
+# The desktop program and the X tool the comparison needs.
+if [ ! -x "$root/build/kavaro" ] || [ ! -x "$root/build/tests/xtool" ]; then
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$root/build" -j"$(nproc)" --target kavaro xtool
+fi
+cd "$root/build-web"
+labels=web_unit
+[ "${KAVARO_EXHAUSTIVE:-0}" = 1 ] && labels='web_unit|web_exhaustive'
+ctest --output-on-failure -L "$labels"
+# Playwright's driver from npm, as the lock file pins it; Chromium is Debian's.
+(cd "$root/tests/web" && npm ci --no-audit --no-fund --silent)
+bash "$root/tests/web/page_test.sh" "$root/build/kavaro" "$root/build/tests/xtool" "$root/build-web"
