@@ -6,14 +6,13 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
-packages=(chromium nodejs npm)
+packages=(chromium)
+# A machine's own node and npm serve as well as Debian's.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# A machine's own node and npm serve as well as Debian's.
-command -v node >/dev/null && command -v npm >/dev/null && missing=("${missing[@]/nodejs}") && missing=("${missing[@]/npm}")
-missing=($(printf '%s\n' "${missing[@]}" | grep . || true))
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   sudo_cmd=""
