@@ -27,12 +27,20 @@ set(KAVARO_WEB_LINK
   -sPRINTF_LONG_DOUBLE=1
   -lidbfs.js)
 
+# What the page's script calls in the program (each also marked EMSCRIPTEN_KEEPALIVE where it
+# is defined; listed here so that a file nothing else uses is linked too).
+set(KAVARO_WEB_EXPORTS _main _frame_store_answer _frame_web_open _input_web_key _input_web_keys_lost
+    _input_web_mouse _disp_web_full_screen_left _disp_web_full_screen_button _disp_web_close
+    _record_web_snapshot)
+string(REPLACE ";" "," KAVARO_WEB_EXPORTS "${KAVARO_WEB_EXPORTS}")
+
 function(kavaro_web_page)
   add_executable(kavaro ${CMAKE_SOURCE_DIR}/app/main.cpp)
   target_link_libraries(kavaro PRIVATE kavaro_app)
   set_target_properties(kavaro PROPERTIES SUFFIX ".html")
   target_link_options(kavaro PRIVATE ${KAVARO_WEB_LINK}
     -sENVIRONMENT=web,worker
+    -sEXPORTED_FUNCTIONS=${KAVARO_WEB_EXPORTS}
     --shell-file ${KAVARO_WEB_DIR}/shell.html
     --pre-js ${KAVARO_WEB_DIR}/page.js
     --preload-file ${CMAKE_SOURCE_DIR}/presets@/presets)

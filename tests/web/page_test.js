@@ -203,6 +203,79 @@ async function main() {
     await closeAll(page);
   });
 
+  await check('two tabs are two programs in one folder: whole files, b takes the other\'s save', async () => {
+    const a = await open(PAGE + '?start=5');
+    await frames(a, 5);
+    const b = await a.context().newPage();
+    await b.goto(PAGE + '?start=6');
+    await frames(b, 5);
+    await a.keyboard.press('r');
+    const fromA = await save(a, await stateFile(a));
+    await b.bringToFront();
+    await b.keyboard.press('b');
+    await b.waitForFunction((w) => new TextDecoder().decode(Module.FS.readFile('/kavaro/kavaro.dat')) === w,
+                            fromA, { timeout: 15000 });
+    await b.keyboard.press('t');
+    const fromB = await save(b, fromA);
+    expect(lines(fromB).length === 17019, 'not a whole file');
+    await a.bringToFront();
+    await a.keyboard.press('b');
+    await a.waitForFunction((w) => new TextDecoder().decode(Module.FS.readFile('/kavaro/kavaro.dat')) === w,
+                            fromB, { timeout: 15000 });
+    await closeAll(a);
+  });
+
+  await check('the bar: snapshot, download, full screen, presets, language; Alt+Enter, Ctrl+Break', async () => {
+    const page = await open(PAGE + '?start=8');
+    await frames(page, 10);
+    expect((await page.textContent('#bar-open')) === 'Megnyitas', 'the bar is not Hungarian');
+    let download = page.waitForEvent('download');
+    await page.click('#bar-snapshot');
+    const shot = await download;
+    expect(shot.suggestedFilename() === 'kavaro.png', 'named ' + shot.suggestedFilename());
+    await shot.saveAs(path.join(WORK, 'bar-snapshot.png'));
+    const picture = png.decode(fs.readFileSync(path.join(WORK, 'bar-snapshot.png')));
+    expect(picture.width === 640 && picture.height === 480 && new Set(picture.pixels).size <= 16, 'not the page');
+    download = page.waitForEvent('download');
+    await page.click('#bar-download');
+    const state = await download;
+    await state.saveAs(path.join(WORK, 'bar-state.dat'));
+    expect(fs.readFileSync(path.join(WORK, 'bar-state.dat'), 'latin1') === (await stateFile(page)), 'not the state file');
+    // Alt+Enter: full screen stretched, smoothed, with the page's proportions, smoothed, the window.
+    const presentation = () => page.evaluate(() => [!!document.fullscreenElement,
+                                                     document.getElementById('screen').style.imageRendering]);
+    const seen = [];
+    for (let i = 0; i < 5; ++i) {
+      await page.keyboard.press('Alt+Enter');
+      await page.waitForTimeout(400);
+      seen.push((await presentation()).join(' '));
+    }
+    expect(seen.join(', ') === 'true pixelated, true auto, true pixelated, true auto, false pixelated', 'Alt+Enter: ' + seen.join(', '));
+    // The bar's button: with the page's proportions; the browser's own way out (a long Escape)
+    // brings the window back, and Alt+Enter steps on from there.
+    await page.click('#bar-full-screen');
+    await page.waitForFunction(() => !!document.fullscreenElement, null, { timeout: 5000 });
+    await page.evaluate(() => document.exitFullscreen());
+    await page.waitForTimeout(300);
+    await page.keyboard.press('Alt+Enter');
+    await page.waitForTimeout(400);
+    expect((await presentation()).join(' ') === 'true pixelated', 'not stretched after the window: ' + (await presentation()));
+    await page.evaluate(() => document.exitFullscreen());
+    await page.waitForTimeout(300);
+    await page.selectOption('#bar-presets', 'whips');
+    await page.waitForURL(/preset=whips/);
+    await frames(page, 3);
+    await page.click('#bar-language');
+    await page.waitForURL(/lang=en/);
+    await frames(page, 3);
+    expect((await page.textContent('#bar-open')) === 'Open', 'the bar is not English');
+    await page.keyboard.press('Control+Pause');
+    await page.waitForSelector('#notice:not([hidden])', { timeout: 10000 });
+    expect((await page.textContent('#notice-title')) === 'Kavaro has ended', 'Ctrl+Break did not end it');
+    expect(page.errors.length === 0, 'console errors: ' + page.errors.join('; '));
+    await closeAll(page);
+  });
+
   await check('an option with a bad value shows its message', async () => {
     const page = await open(PAGE + '?start=500&lang=en');
     await page.waitForSelector('#notice:not([hidden])', { timeout: 20000 });
