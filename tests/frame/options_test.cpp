@@ -34,12 +34,13 @@ Parsed parse(std::vector<const char*> args) {
 
 TEST(Options, ValuesAndTheRestOfTheCommandLine) {
     Parsed r = parse({"a", "--record", "out dir", "--record-limit", "12", "b", "--snapshot", "s.png",
-                   "--snapshot-after", "1.5", "c", "--lang", "en"});
+                   "--snapshot-after", "1.5", "c", "--lang", "en", "--snapshot-frame", "300"});
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.opt.record_dir, "out dir");
     EXPECT_EQ(r.opt.record_limit, 12);
     EXPECT_EQ(r.opt.snapshot_file, "s.png");
     EXPECT_EQ(r.opt.snapshot_after, 1.5);
+    EXPECT_EQ(r.opt.snapshot_frame, 300);
     EXPECT_EQ(r.opt.rest, "a b c");
     EXPECT_EQ(r.opt.lang, "en");
     EXPECT_EQ(r.out + r.err, "");
@@ -80,7 +81,7 @@ TEST(Options, HelpAndVersionPrintAndEndWithZero) {
                              "$XDG_DATA_HOME/kavaro/kavaro.dat", "~/.local/share/kavaro/kavaro.dat",
                              "--scale N|auto", "-h, --help", "Ctrl+Break", "Pause", "Alt+Enter",
                              "KAVARO_ISA=scalar|avx2|avx512", "Exit status:", "-1 chases it, 0 ignores it, 1 flees it", "--state FILE",
-                             "--start N", "--preset NAME", "--list-presets", "--all-frames"})
+                             "--start N", "--preset NAME", "--list-presets", "--all-frames", "--snapshot-frame N"})
         EXPECT_NE(h.out.find(part), std::string::npos) << part;
     EXPECT_EQ(parse({"-h"}).out, h.out);
     Parsed v = parse({"--version"});
@@ -106,7 +107,9 @@ TEST(Options, MissingOrNonNumericValuesEndWithTwoAndOneLine) {
              {{"--preset", ""}, ""}, {{"--start", "0"}, "1 to 100"}, {{"--start", "101"}, "1 to 100"},
              {{"--start", "ten"}, "1 to 100"}, {{"--start", "5.5"}, "1 to 100"}, {{"--start", "-3"}, "1 to 100"},
              {{"--start", ""}, "1 to 100"}, {{"--start"}, ""}, {{"--all-frames"}, "--record"},
-             {{"--all-frames", "--snapshot", "a.png"}, "--record"}}) {
+             {{"--all-frames", "--snapshot", "a.png"}, "--record"}, {{"--snapshot-frame", "0"}, "of 1 or more"},
+             {{"--snapshot-frame", "x", "--snapshot", "a.png"}, "of 1 or more"},
+             {{"--snapshot-frame", "30"}, "--snapshot FILE.png"}}) {
         Parsed r = parse(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_EQ(r.out, "");

@@ -391,6 +391,37 @@ TEST_F(RecordTest, TheEndSaysWhenNoSnapshotWasTaken) {
     EXPECT_FALSE(exists(s.snapshot));
     EXPECT_NE(messages().find("no snapshot was written: the run ended before the 10 s wait was over"),
               std::string::npos) << messages();
+    record_reset();
+    s.snapshot_frame = 40;
+    ASSERT_TRUE(record_start(s, err));
+    record_finish(2000, err);
+    EXPECT_NE(messages().find("no snapshot was written: the run ended before frame 40"), std::string::npos)
+        << messages();
+}
+
+// --snapshot-frame: the page of the program's N-th frame, taken at its page switch, whatever
+// the presenter shows meanwhile (a slow or a fast machine draws the same picture).
+TEST_F(RecordTest, TheSnapshotOfAFrameNumberIsThatFramesPage) {
+    gfx_hooks.page_shown = record_page_shown;
+    RecordSettings s;
+    s.snapshot = dir + "/shot.png";
+    s.snapshot_frame = 5;
+    ASSERT_TRUE(record_start(s, err));
+    std::vector<std::vector<uint8_t>> shown;
+    for (int32_t p = 0; p < 10; ++p) {
+        mode12(p & 1);
+        const ImageSurface* d = gfx_images.display_page;
+        if (p >= 2) shown.emplace_back(d->pixels, d->pixels + 640 * 480);
+        record_presented(frame(p), true);
+        std::memset(gfx_images.write_page->pixels + p * 3000, 1 + p % 15, 3000);
+    }
+    record_finish(2000, err);
+    EXPECT_TRUE(record_counts().snapshot_written);
+    Decoded d = decode(read_file(s.snapshot));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.indices, shown[4]);
+    EXPECT_NE(shown[4], shown[3]);
+    EXPECT_EQ(messages(), "");
 }
 
 // The whole path: pages built into frames, the newest shown, the shown one recorded.
