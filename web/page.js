@@ -56,19 +56,19 @@ if (typeof document !== 'undefined') (function () {
     error: '',
     reason: '',
     startError() { return this.error; },
-    answer(failed, reason) {
+    answer(serial, failed, reason) {
       this.reason = failed ? String((reason && (reason.name || reason.message)) || reason || 'refused') : '';
-      Module._frame_store_answer(failed ? 1 : 0);
+      Module._frame_store_answer(serial, failed ? 1 : 0);
     },
     reasonInto(ptr, size) { stringToUTF8(this.reason, ptr, size); },
     // One committed file into IndexedDB, in one transaction.
-    store(path) {
+    store(serial, path) {
       const IDBFS = FS.filesystems.IDBFS;
       let done = false;
       const finish = (failed, reason) => {
         if (!done) {
           done = true;
-          this.answer(failed, reason);
+          this.answer(serial, failed, reason);
         }
       };
       IDBFS.getDB('/kavaro', (err, db) => {
@@ -94,23 +94,23 @@ if (typeof document !== 'undefined') (function () {
       });
     },
     // What another tab stored meanwhile comes in; nothing is removed here.
-    refresh() {
+    refresh(serial) {
       const IDBFS = FS.filesystems.IDBFS;
       const mount = FS.lookupPath('/kavaro').node.mount;
       IDBFS.getLocalSet(mount, (err, local) => {
-        if (err) return this.answer(1, err);
+        if (err) return this.answer(serial, 1, err);
         IDBFS.getRemoteSet(mount, (err, remote) => {
-          if (err) return this.answer(1, err);
+          if (err) return this.answer(serial, 1, err);
           const newer = Object.keys(remote.entries).filter((path) => {
             const mine = local.entries[path];
             return !mine || mine.timestamp.getTime() !== remote.entries[path].timestamp.getTime();
           }).sort();
-          if (!newer.length) return this.answer(0);
+          if (!newer.length) return this.answer(serial, 0);
           let tx;
           try {
             tx = remote.db.transaction([IDBFS.DB_STORE_NAME], 'readonly');
           } catch (e) {
-            return this.answer(1, e);
+            return this.answer(serial, 1, e);
           }
           const store = tx.objectStore(IDBFS.DB_STORE_NAME);
           let left = newer.length, failed = null;
@@ -118,7 +118,7 @@ if (typeof document !== 'undefined') (function () {
             IDBFS.loadRemoteEntry(store, path, (err, entry) => {
               if (!err) IDBFS.storeLocalEntry(path, entry, (e) => { if (e) failed = e; });
               else failed = err;
-              if (--left === 0) this.answer(failed ? 1 : 0, failed);
+              if (--left === 0) this.answer(serial, failed ? 1 : 0, failed);
             });
           });
         });

@@ -28,14 +28,19 @@ namespace {
 // the desktop.
 const char kProgramPath[] = "/kavaro/kavaro";
 
-// The last OK box: every one ends the run (a critical error), and the end notice repeats it.
+// The first OK box: every one ends the run (a critical error), and the end notice repeats it.
+// 0 none, 1 being written, 2 written.
 std::string g_last_box;
-std::atomic<bool> g_last_box_set{false};
+std::atomic<int32_t> g_last_box_state{0};
 std::atomic<bool> g_ended{false};
 std::atomic<bool> g_snapshot_offered{false};
 
 int32_t message_box(const char* caption, const char* text, int32_t kind, int32_t flags) {
-    if (kind == FRAME_BOX_OK && !g_last_box_set.exchange(true)) g_last_box = std::string(caption) + ": " + text;
+    int32_t none = 0;
+    if (kind == FRAME_BOX_OK && g_last_box_state.compare_exchange_strong(none, 1)) {
+        g_last_box = std::string(caption) + ": " + text;
+        g_last_box_state.store(2, std::memory_order_release);
+    }
     return disp_message_box(caption, text, kind, flags);
 }
 
@@ -50,7 +55,8 @@ void show_end(int status, const char* message) {
     if (frame_platform.close_all_files) frame_platform.close_all_files();
     std::fflush(stdout);
     std::fflush(stderr);
-    if (!g_ended.exchange(true)) show_end(status, g_last_box_set.load() ? g_last_box.c_str() : nullptr);
+    const bool boxed = g_last_box_state.load(std::memory_order_acquire) == 2;
+    if (!g_ended.exchange(true)) show_end(status, boxed ? g_last_box.c_str() : nullptr);
     if (emscripten_is_main_runtime_thread()) emscripten_exit_with_live_runtime();
     for (;;) frame_sleep_ms(1000);
 }
