@@ -356,7 +356,9 @@ if (typeof document !== 'undefined') (function () {
   function listenBar() {
     const file = document.getElementById('bar-open-file');
     const back = () => canvas.focus();
-    document.getElementById('bar-open').addEventListener('click', () => file.click());
+    // Only the language works before the program has begun (or when it never did).
+    const running = () => kavaroPage.started;
+    document.getElementById('bar-open').addEventListener('click', () => { if (running()) file.click(); });
     file.addEventListener('change', () => {
       const chosen = file.files && file.files[0];
       if (!chosen) return back();
@@ -370,6 +372,7 @@ if (typeof document !== 'undefined') (function () {
       });
     });
     document.getElementById('bar-download').addEventListener('click', () => {
+      if (!running()) return;
       const path = statePath();
       try {
         offer(FS.readFile(path), path.slice(path.lastIndexOf('/') + 1), 'text/plain');
@@ -383,11 +386,11 @@ if (typeof document !== 'undefined') (function () {
     });
     document.getElementById('bar-language').addEventListener('click', () => goTo({ lang: hungarian ? 'en' : 'hu' }));
     document.getElementById('bar-full-screen').addEventListener('click', () => {
-      Module._disp_web_full_screen_button();
+      if (running()) Module._disp_web_full_screen_button();
       back();
     });
     document.getElementById('bar-snapshot').addEventListener('click', () => {
-      Module._record_web_snapshot();
+      if (running()) Module._record_web_snapshot();
       back();
     });
     document.getElementById('notice-again').addEventListener('click', () => location.reload());
@@ -400,7 +403,6 @@ if (typeof document !== 'undefined') (function () {
       scale = n;
       labelBar();
       fillPresets();
-      listenBar();
       layout();
       canvas.focus();
     },
@@ -454,6 +456,10 @@ if (typeof document !== 'undefined') (function () {
     end(status, message) {
       ended = true;
       labelBar();
+      // A run that never began has nothing for the bar to act on but the language.
+      if (!kavaroPage.started)
+        for (const id of ['bar-open', 'bar-download', 'bar-presets', 'bar-full-screen', 'bar-snapshot'])
+          document.getElementById(id).style.display = 'none';
       document.getElementById('notice-title').textContent = text('ended');
       document.getElementById('notice-text').textContent = message || (kavaroPage.started ? '' : printed.join('\n'));
       document.getElementById('notice').hidden = false;
@@ -477,4 +483,5 @@ if (typeof document !== 'undefined') (function () {
     start(langEn, n);
   };
   labelBar();
+  listenBar();
 })();
