@@ -159,6 +159,8 @@ void sim_main() {
     frame_install_fpe_handler();
     sim_create_tables();
     frame_set_module_clear(sim_clear_module);
+    // A click quicker than a frame: its press is handled in one frame, its release in the next.
+    input_mouse_stop_at_buttons(true);
     if (frame_error.handler_pending) {
         frame_error.handler_pending = 0;
         frame_error.in_handler = 1;
