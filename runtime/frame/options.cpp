@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/frame/option_hint.h"
+
 #ifndef KAVARO_VERSION
 #define KAVARO_VERSION "0"
 #endif
@@ -131,8 +133,8 @@ void frame_print_help(FILE* f) {
         "  0  every ordinary end (Escape, the close button, Ctrl+Break, an error dialog's No)\n"
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
         "  2  an option without its value or with a value out of its range, a --state\n"
-        "     FILE or --preset NAME that cannot be used, --all-frames without --record,\n"
-        "     --snapshot-frame without --snapshot\n"
+        "     FILE or --preset NAME that cannot be used, --all-frames or --record-limit\n"
+        "     without --record, --snapshot-after or --snapshot-frame without --snapshot\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -140,6 +142,7 @@ void frame_print_help(FILE* f) {
 
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream) {
     out = FrameOptions{};
+    bool snapshot_after_given = false;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -196,6 +199,7 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             const char* v = value(a);
             if (!v) return 2;
             if (!parse_seconds(v, out.snapshot_after)) return bad(a, "a number of seconds of 0 or more", v);
+            snapshot_after_given = true;
         } else if (!std::strcmp(a, "--snapshot-frame")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -206,8 +210,11 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             if (!v) return 2;
             if (!parse_scale(v, out.scale)) return bad(a, "a whole number from 1 to 8 or auto", v);
         } else {
-            if (a[0] == '-')
-                std::fprintf(err_stream, "kavaro: unknown option \"%s\" (see kavaro --help); it joins the command line\n", a);
+            if (a[0] == '-') {
+                const std::string hint = frame_option_hint(a);
+                std::fprintf(err_stream, "kavaro: unknown option \"%s\" (%s%s%ssee kavaro --help); it joins the command line\n",
+                             a, hint.empty() ? "" : "did you mean ", hint.c_str(), hint.empty() ? "" : "? ");
+            }
             if (!out.rest.empty()) out.rest += ' ';
             out.rest += a;
         }
@@ -226,6 +233,15 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     }
     if (out.snapshot_frame > 0 && out.snapshot_file.empty()) {
         std::fprintf(err_stream, "kavaro: --snapshot-frame needs --snapshot FILE.png\n");
+        return 2;
+    }
+    // Options that only shape another one say so when it is missing, rather than do nothing.
+    if (out.record_limit >= 0 && out.record_dir.empty()) {
+        std::fprintf(err_stream, "kavaro: --record-limit needs --record DIR\n");
+        return 2;
+    }
+    if (snapshot_after_given && out.snapshot_file.empty()) {
+        std::fprintf(err_stream, "kavaro: --snapshot-after needs --snapshot FILE.png\n");
         return 2;
     }
     return -1;

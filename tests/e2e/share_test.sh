@@ -45,6 +45,8 @@ done <<'ARGS'
 --preset ../kavaro
 --record rec --record-limit 3 --all-frames --start 5.5
 --all-frames
+--record-limit 5
+--snapshot-after 3
 ARGS
 [ ! -e "$WORK/rec" ] || fail "a refused run made its record folder"
 echo "ok: bad input"
