@@ -6,8 +6,9 @@
 #   "kavaro.dat" whole (the old bytes, or 17018 number lines), no dialog at the next start and
 #   no temporary file after it;
 # - STRESS_SAVES (40) closes 0-60 ms after "m" and after Escape (in turn): never a temporary
-#   file left, "kavaro.dat" whole every time, and the new state whenever the save had begun (a
-#   temporary file was made);
+#   file left, "kavaro.dat" whole every time, and whenever the save had begun (a temporary file
+#   was made) it was put in place and holds the new state: each round starts with a start number
+#   of its own, so that "r" gives rules unlike any earlier round's;
 # - a FIFO, links to device nodes and link loops as "kavaro.dat" (nodes made here, never the
 #   system's): refused with one dialog at the start and one for "m" or Escape, never read or
 #   written, the close button still ends the run within 2 s; a snapshot onto a device node is
@@ -111,18 +112,24 @@ begun=0
 for i in $(seq "$saves"); do
   if [ $((i % 2)) = 0 ]; then what=Escape; else what=m; fi
   cp "$WORK/kavaro.dat" "$WORK/old.dat"
-  start
+  rm -f "$WORK/watch.end"
+  e2e_start --start $((i % 100 + 1))
+  win=$("$XTOOL" find Kavaro) || fail "save $i: no window"
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
   sleep 0.3
   xdotool key r
   sleep 0.1
-  python3 "$WATCH" "$WORK" >"$WORK/created" &
+  python3 "$WATCH" "$WORK" watch.end >"$WORK/created" &
   watcher=$!
   for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done
   xdotool key "$what"
   sleep "$(ms 61)"
   "$XTOOL" close "$win" 2>/dev/null || true  # after Escape the window may be gone already
   e2e_wait_exit "$APP_PID" 2000
-  kill "$watcher" 2>/dev/null || true
+  # Every event before this one has been printed once the watcher has seen it.
+  touch "$WORK/watch.end"
+  for _ in $(seq 500); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.01; done
+  kill "$watcher" 2>/dev/null && fail "save $i ($what): the watcher did not see its end in 5 s"
   wait "$watcher" 2>/dev/null || true
   if [ "$EXIT_STATUS" != 0 ]; then
     [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID" 2>/dev/null
@@ -132,12 +139,18 @@ for i in $(seq "$saves"); do
   [ "$(dialogs)" = 0 ] || { cat "$WORK/stderr" >&2; fail "save $i ($what): a dialog"; }
   no_temp_left "save $i ($what)"
   whole "$WORK/kavaro.dat" || fail "save $i ($what): kavaro.dat is not whole"
-  if grep -qE '^kavaro\.dat\..{6}\.tmp$' "$WORK/created"; then
+  temps=$(grep -E '^kavaro\.dat\..{6}\.tmp$' "$WORK/created" | tr '\n' ' ' || true)
+  if [ -n "$temps" ]; then
     begun=$((begun + 1))
-    cmp -s "$WORK/kavaro.dat" "$WORK/old.dat" && fail "save $i ($what): begun, but the old state stayed"
+    put=$(grep -cx 'kavaro\.dat' "$WORK/created" || true)
+    if cmp -s "$WORK/kavaro.dat" "$WORK/old.dat"; then
+      [ "$put" = 0 ] && fail "save $i ($what): begun ($temps) but never put in place: the old state stayed"
+      fail "save $i ($what): begun ($temps) and put in place, but it holds the old state: the r before it was not applied"
+    fi
+    [ "$put" = 1 ] || fail "save $i ($what): begun ($temps), the new state, but put in place $put times"
   fi
 done
-echo "ok: $saves closes after m and Escape, $begun of them during the save"
+echo "ok: $saves closes after m and Escape, $begun of them during the save, each of those put in place with the new state"
 
 # Targets that may be neither read nor written; each node and link is as it was afterwards.
 cp "$WORK/kavaro.dat" "$WORK/good.dat"
