@@ -184,14 +184,15 @@ void sim_load_state() {
     std::string target;
     if (file_write_target(sim_state_path, target, nullptr, nullptr) == 0)
         file_temp_remove_stale(target, kLegacyTempName);
-    g_unread_error = 0;
     if (g_reset_asked) {
         // The factory-reset command: the reset writes its file over the old one (which stays
-        // whole until then) and restarts; it comes back only when that save failed.
+        // whole until then) and restarts; it comes back only when that save failed. A file that
+        // could not be read (nor copied) stays refused.
         g_reset_asked = false;
         sim_factory_reset();
         return;
     }
+    g_unread_error = 0;
     const bool opened = !g_opened_path.empty();
     frame_error.handler_id = kSimHandlerFactoryReset;
     FRAME_CP();
@@ -204,8 +205,9 @@ void sim_load_state() {
     FRAME_CP();
     if (!file_slot(1)) return;
     bool more = true, clamped = false;
-    // The file read is the state file (not a preset), and a copy has been seen to.
-    bool kept = !sim_preset_path.empty();
+    // A copy has been seen to, or the file read is no state file (a preset, or a file opened by
+    // the user, which replaces the state only when it is read whole).
+    bool kept = opened || !sim_preset_path.empty();
     // Each kind of error is told once per load: the repeats of an error already shown are
     // dropped. A read that fails stops the loading (an out-of-range value only loses its own
     // line), so a short file reports its end once and the values read so far stay.

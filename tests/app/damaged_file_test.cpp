@@ -356,6 +356,8 @@ const std::vector<Kind>& kinds() {
          }},
         {"an unreadable file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0200); },
          {70}, ORDINARY, 'm', {70}},
+        {"an unreadable file, then o", [](const std::string&) { write("kavaro.dat", factory(), 0200); },
+         {70}, ORDINARY, 'o', {70}},
         {"a read-only file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0444); }, {},
          ORDINARY, 'm', {70}},
         {"a read-only file, then m as root",
@@ -401,6 +403,14 @@ const std::vector<Kind>& kinds() {
              EXPECT_EQ(describe(d + "/kavaro.dat"), before);
              EXPECT_EQ(describe(d + "/kavaro.dat.damaged").type, "none");
          }},
+        {"a full disk: a damaged file with no room for its copy, then o",
+         [](const std::string& d) {
+             ASSERT_EQ(mount("kavaro-test", d.c_str(), "tmpfs", 0, "size=1536k"), 0) << std::strerror(errno);
+             ASSERT_EQ(chdir(d.c_str()), 0);
+             write("kavaro.dat", patched({{17014, std::string(1000000, '7')}}));
+         },
+         {6}, ROOT, 'o', {61},
+         [](const std::string& d, const Entry& before) { EXPECT_EQ(describe(d + "/kavaro.dat"), before); }},
         {"a full disk",
          [](const std::string& d) {
              ASSERT_EQ(mount("kavaro-test", d.c_str(), "tmpfs", 0, "size=16k"), 0) << std::strerror(errno);

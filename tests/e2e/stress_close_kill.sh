@@ -54,6 +54,7 @@ e2e_wait_exit "$APP_PID" 2000
 [ "$EXIT_STATUS" = 0 ] || fail "first start: close gave '$EXIT_STATUS'"
 whole "$WORK/kavaro.dat" || fail "the factory file is not whole"
 
+slowest=0
 for i in $(seq "$closes"); do
   case $((i % 3)) in
     0) what=b ;;
@@ -76,10 +77,12 @@ for i in $(seq "$closes"); do
     [ "$EXIT_STATUS" = timeout ] && kill -9 "$APP_PID" 2>/dev/null
     fail "close $i ($what): status '$EXIT_STATUS' after $(($(date +%s%3N) - t0)) ms"
   fi
+  took=$(($(date +%s%3N) - t0))
+  [ "$took" -gt "$slowest" ] && slowest=$took
   grep -q "did not stop" "$WORK/stderr" && fail "close $i ($what): the program thread missed its stop"
   [ -f "$WORK/kavaro.dat" ] || [ "$what" = start ] || fail "close $i ($what): no state file"
 done
-echo "ok: $closes closes"
+echo "ok: $closes closes, the slowest ended $slowest ms after the close"
 
 [ -f "$WORK/kavaro.dat" ] || { start; sleep 0.5; "$XTOOL" close "$win"; e2e_wait_exit "$APP_PID" 2000; }
 for i in $(seq "$kills"); do
