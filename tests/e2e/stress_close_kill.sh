@@ -14,7 +14,8 @@
 #   written, the close button still ends the run within 2 s; a snapshot onto a device node is
 #   refused with one line and the program runs on;
 # - two programs in one folder, STRESS_PAIRS (20) rounds of saving at the same moment and as
-#   many of starting while the other saves: no dialog, a whole file from one of them every round.
+#   many of starting while the other saves: no dialog, a whole file from one of them every round
+#   (each step waits until the saves it made have been put in place, however slow the machine).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
@@ -208,7 +209,7 @@ echo "ok: FIFO, device nodes and link loops neither read nor written"
 
 # Two programs in one folder.
 PID2=""
-trap '[ -n "$PID2" ] && kill "$PID2" 2>/dev/null; e2e_cleanup' EXIT
+trap '[ -n "$PID2" ] && kill "$PID2" 2>/dev/null; [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null; e2e_cleanup' EXIT
 start_second() {  # sets PID2 and WIN2
   local before
   before=$(xdotool search --name '^Kavaro$' 2>/dev/null | sort || true)
@@ -226,6 +227,22 @@ key_to() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key "$2"
 no_dialogs() {
   [ "$(dialogs)" = 0 ] && [ "$(dialogs "$WORK/stderr2")" = 0 ] || { cat "$WORK/stderr" "$WORK/stderr2" >&2; fail "$1: a dialog"; }
 }
+# The saves put in place so far: the renames onto kavaro.dat that the watcher has seen.
+rm -f "$WORK/watch.end"
+python3 "$WATCH" "$WORK" watch.end >"$WORK/created" &
+watcher=$!
+for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done
+puts=0
+put_in_place() {  # put_in_place N WHAT: waits (10 s at most) for N more saves to be put in place
+  puts=$((puts + $1))
+  local seen=0
+  for _ in $(seq 500); do
+    seen=$(grep -cx 'kavaro\.dat' "$WORK/created" || true)
+    [ "$seen" -ge "$puts" ] && return 0
+    sleep 0.02
+  done
+  fail "$2: $seen saves put in place in all, not $puts, within 10 s"
+}
 start
 PID1=$APP_PID
 start_second
@@ -235,18 +252,18 @@ for i in $(seq "$pairs"); do
   sleep 0.2
   key_to "$win" m
   key_to "$WIN2" m
-  sleep 0.6
+  put_in_place 2 "same moment $i, both saving"
   no_dialogs "same moment $i"
   whole "$WORK/kavaro.dat" || fail "same moment $i: not whole"
   cp "$WORK/kavaro.dat" "$WORK/both.dat"
   # The file is one program's whole state: each saves alone what it holds.
   key_to "$win" m
-  sleep 0.4
+  put_in_place 1 "same moment $i, the first saving alone"
   cp "$WORK/kavaro.dat" "$WORK/first.dat"
   key_to "$WIN2" m
-  sleep 0.4
+  put_in_place 1 "same moment $i, the second saving alone"
   cmp -s "$WORK/both.dat" "$WORK/first.dat" || cmp -s "$WORK/both.dat" "$WORK/kavaro.dat" ||
-    fail "same moment $i: the file is neither program's"
+    fail "same moment $i: after both saved at once the file is neither the first program's state nor the second's (as each saved it alone)"
   no_temp_left "same moment $i"
 done
 "$XTOOL" close "$WIN2"
@@ -265,9 +282,12 @@ for i in $(seq "$pairs"); do
   e2e_wait_exit "$PID2" 2000
   PID2=""
   [ "$EXIT_STATUS" = 0 ] || fail "start while saving $i: the second program closed with '$EXIT_STATUS'"
+  put_in_place 1 "start while saving $i"
   whole "$WORK/kavaro.dat" || fail "start while saving $i: not whole"
   no_temp_left "start while saving $i"
 done
+touch "$WORK/watch.end"
+wait "$watcher" 2>/dev/null || true
 "$XTOOL" close "$win"
 e2e_wait_exit "$PID1" 2000
 [ "$EXIT_STATUS" = 0 ] || fail "the first program closed with '$EXIT_STATUS'"
