@@ -75,12 +75,9 @@ void frame_print_help(FILE* f) {
         "  --record DIR             write every frame shown as DIR/kavaro-NNNNNN.png\n"
         "  --record-limit N         with --record: stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
-        "  --snapshot-after SECONDS with --snapshot: wait that long before it
-"
-        "  --snapshot-frame N       with --snapshot: the N-th frame the program draws (1 is
-"
-        "                           the swarm's first picture), whatever the machine's speed
-"
+        "  --snapshot-after SECONDS with --snapshot: wait that long before it\n"
+        "  --snapshot-frame N       with --snapshot: the N-th frame the program draws (1 is\n"
+        "                           the swarm's first picture), whatever the machine's speed\n"
         "  --lang en|hu             the interface in English or in Hungarian (the default)\n"
         "  --scale N|auto           show the page N times larger (1 to 8) with square, sharp\n"
         "                           pixels; auto: the largest N whose window fits in nine\n"
