@@ -215,7 +215,7 @@ echo "ok: FIFO, device nodes and link loops neither read nor written"
 
 # Two programs in one folder.
 PID2=""
-trap '[ -n "$PID2" ] && kill "$PID2" 2>/dev/null; { [ -z "${watcher:-}" ] || kill "$watcher" 2>/dev/null || true; }; e2e_cleanup' EXIT
+trap '{ [ -z "$PID2" ] || kill "$PID2" 2>/dev/null || true; }; { [ -z "${watcher:-}" ] || kill "$watcher" 2>/dev/null || true; }; e2e_cleanup' EXIT
 start_second() {  # sets PID2 and WIN2
   local before
   before=$(xdotool search --name '^Kavaro$' 2>/dev/null | sort || true)
