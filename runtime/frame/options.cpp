@@ -136,8 +136,7 @@ void frame_print_help(FILE* f) {
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
         "  2  an option without its value or with a value out of its range, a --state\n"
         "     FILE or --preset NAME that cannot be used, --all-frames or --record-limit\n"
-        "     without --record, --snapshot-after or --snapshot-frame without --snapshot,\n"
-        "     both of them\n"
+        "     without --record, --snapshot-after or --snapshot-frame without --snapshot\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -245,10 +244,6 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     }
     if (snapshot_after_given && out.snapshot_file.empty()) {
         std::fprintf(err_stream, "kavaro: --snapshot-after needs --snapshot FILE.png\n");
-        return 2;
-    }
-    if (snapshot_after_given && out.snapshot_frame > 0) {
-        std::fprintf(err_stream, "kavaro: --snapshot-after and --snapshot-frame each choose the snapshot; give one\n");
         return 2;
     }
     return -1;
