@@ -75,9 +75,13 @@ xdotool windowfocus --sync "$win" 2>/dev/null || true
 xdotool key f
 sleep 0.3
 xdotool key m
-sleep 0.5
 line() { sed -n "${1}p" "$WORK/kavaro.dat" | tr -d '\r'; }
-[ "$(line 803)" = "-1 " ] || fail "saved rule cell reads '$(line 803)'"
+# The save is put in place whole; a loaded machine may take a while.
+for _ in $(seq 100); do
+  [ "$(line 803)" = "-1 " ] && break
+  sleep 0.1
+done
+[ "$(line 803)" = "-1 " ] || fail "saved rule cell reads '$(line 803)' 10 s after m"
 xdotool key Escape
 e2e_wait_exit "$APP_PID" 3000
 [ "$EXIT_STATUS" = 0 ] || fail "Escape ended with '$EXIT_STATUS'"
