@@ -29,7 +29,8 @@ int32_t sim_warmup_draws = 0;
 namespace {
 
 // How the run names what it loaded, for the line that ends a recording: "--state FILE" (an
-// absolute path) or "--preset NAME".
+// absolute path), "--preset NAME", or both when both were given (the preset is read, saves go
+// to FILE).
 std::string g_state_words, g_preset_words;
 
 // One shell word: quoted unless it is plain.
@@ -58,6 +59,7 @@ void sim_take_options() {
     if (state[0] != '/' && getcwd(cwd, sizeof cwd)) state = std::string(cwd) + "/" + state;
     g_state_words = "--state " + shell_word(state);
     g_preset_words = "--preset " + shell_word(frame_options.preset);
+    if (!frame_options.state_file.empty()) g_preset_words += " " + g_state_words;
 }
 
 void sim_start_up() {
@@ -159,6 +161,8 @@ void sim_main() {
     frame_install_fpe_handler();
     sim_create_tables();
     frame_set_module_clear(sim_clear_module);
+    // A click quicker than a frame: its press is handled in one frame, its release in the next.
+    input_mouse_stop_at_buttons(true);
     if (frame_error.handler_pending) {
         frame_error.handler_pending = 0;
         frame_error.in_handler = 1;

@@ -186,5 +186,7 @@ void sim_mouse_panel() {
         FRAME_CP();
     }
     sim_mouse_event = 0;
+    // This frame has seen the current event: the drawing's polls may go past it.
+    input_mouse_handled();
     FRAME_CP();
 }

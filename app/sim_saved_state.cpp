@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/sim_cells.h"
@@ -36,6 +39,25 @@ std::string g_opened_path;
 // Why the state file that is there could not be read at the start (0: it was read, or missing);
 // such a file is never replaced by a save. Survives restarts, as the file does.
 int32_t g_unread_error = 0;
+
+// A state file that could not be loaded whole is copied before anything can be written over
+// it, and one line says where the copy is. When no copy can be made the file is kept as one
+// that could not be read: no save replaces it.
+void keep_damaged_file() {
+    std::string copy;
+    const int why = file_keep_copy(1, sim_state_path, copy);
+    char cwd[PATH_MAX];
+    const std::string here = sim_state_path[0] != '/' && getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" : "";
+    if (why == 0) {
+        std::fprintf(stderr, "kavaro: %s%s could not be loaded whole; it is kept as it was in %s%s\n", here.c_str(),
+                     sim_state_path.c_str(), here.c_str(), copy.c_str());
+        return;
+    }
+    g_unread_error = file_write_target_error(why, copy);
+    std::fprintf(stderr, "kavaro: %s%s could not be loaded whole and cannot be copied to %s%s (%s); it will not "
+                 "be written over\n", here.c_str(), sim_state_path.c_str(), here.c_str(), copy.c_str(),
+                 std::strerror(why));
+}
 
 // The statement just run raised no error (read before its check-point reports it).
 bool no_error() { return frame_error.error_number == 0; }
@@ -162,14 +184,15 @@ void sim_load_state() {
     std::string target;
     if (file_write_target(sim_state_path, target, nullptr, nullptr) == 0)
         file_temp_remove_stale(target, kLegacyTempName);
-    g_unread_error = 0;
     if (g_reset_asked) {
         // The factory-reset command: the reset writes its file over the old one (which stays
-        // whole until then) and restarts; it comes back only when that save failed.
+        // whole until then) and restarts; it comes back only when that save failed. A file that
+        // could not be read (nor copied) stays refused.
         g_reset_asked = false;
         sim_factory_reset();
         return;
     }
+    g_unread_error = 0;
     const bool opened = !g_opened_path.empty();
     frame_error.handler_id = kSimHandlerFactoryReset;
     FRAME_CP();
@@ -182,6 +205,9 @@ void sim_load_state() {
     FRAME_CP();
     if (!file_slot(1)) return;
     bool more = true, clamped = false;
+    // A copy has been seen to, or the file read is no state file (a preset, or a file opened by
+    // the user, which replaces the state only when it is read whole).
+    bool kept = opened || !sim_preset_path.empty();
     // Each kind of error is told once per load: the repeats of an error already shown are
     // dropped. A read that fails stops the loading (an out-of-range value only loses its own
     // line), so a short file reports its end once and the values read so far stay.
@@ -194,6 +220,8 @@ void sim_load_state() {
             FRAME_CP();
             return true;
         } else {
+            if (!kept) keep_damaged_file();
+            kept = true;
             if (e != 6) more = false;
             bool seen = false;
             for (uint32_t& k : told) {
@@ -224,6 +252,7 @@ void sim_load_state() {
         }
     }
     for (int32_t i = 0; i < 8 && more; ++i) read(*kSavedParameters[i]);
+    if (clamped && !kept) keep_damaged_file();
     file_close(1);
     FRAME_CP();
     // One notice for every value that had to be brought within its cell's limits.

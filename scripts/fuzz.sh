@@ -3,7 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 secs="${FUZZ_SECONDS:-30}"
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" test
 CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DKAVARO_FUZZ=ON -DKAVARO_GUI=OFF \
   -DKAVARO_BENCH=OFF "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined"
 shopt -s nullglob

@@ -1,15 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages that are missing, for one purpose: scripts/setup.sh [run|package|test]
+#   run      building and running the program (scripts/run.sh)
+#   package  that, and making and checking the Debian package (scripts/package.sh)
+#   test     everything: the tests, the benchmarks, the sanitizer and fuzz builds, the helper
+#            scripts (the default; scripts/test.sh)
 set -euo pipefail
-packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-  freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev xvfb xauth xdotool x11-apps imagemagick python3
-  file dpkg-dev lintian desktop-file-utils appstream man-db libpng-dev libhwy-dev)
-# The force kernels' polynomial coefficients and error bounds (scripts/force_coefficients.py).
-packages+=(python3-mpmath)
-# Keyboard layouts for the end-to-end key test.
-packages+=(x11-xkb-utils)
-# The icons are drawn as SVG and rendered by rsvg-convert; xprop reads the window's properties.
-packages+=(librsvg2-bin x11-utils)
+what="${1:-test}"
+packages=(cmake g++ make python3 freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev libpng-dev libhwy-dev)
+package_tools=(file dpkg-dev lintian desktop-file-utils appstream man-db imagemagick)
+case $what in
+  run) ;;
+  package) packages+=("${package_tools[@]}") ;;
+  test)
+    packages+=("${package_tools[@]}")
+    packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps)
+    # The force kernels' polynomial coefficients and error bounds (scripts/force_coefficients.py).
+    packages+=(python3-mpmath)
+    # Keyboard layouts for the end-to-end key test.
+    packages+=(x11-xkb-utils)
+    # The icons are drawn as SVG and rendered by rsvg-convert; xprop reads the window's properties.
+    packages+=(librsvg2-bin x11-utils)
+    ;;
+  *)
+    echo "usage: scripts/setup.sh [run|package|test]" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,7 +2,7 @@
 # Set up, build and run every test: unit, program and end-to-end.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" test
 "$root/scripts/build.sh"
 cd "$root/build"
 ctest --output-on-failure -j"$(nproc)" -LE 'e2e|exhaustive'

@@ -46,3 +46,10 @@ void file_open_temp(int32_t number, const std::string& target);
 // Puts the temporary file open as `number` in place of `target` (file_temp_commit) and closes
 // the number. `old`: the status of the file it replaces, or nullptr for a new one.
 void file_commit(int32_t number, const std::string& target, const struct stat* old);
+
+// Keeps a copy of the file open as `number` (all its bytes, whatever was read of it, and its
+// mode) as "PATH.damaged" beside `path`, the name it was opened by; `copy` gets that name. A
+// copy of other bytes there already is never overwritten: it is renamed "PATH.damaged.N", the
+// lowest N from 1 that is free; one of the same bytes is kept as it is. 0, or the errno of the
+// step that failed (nothing half made is left).
+int file_keep_copy(int32_t number, const std::string& path, std::string& copy);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/frame/option_hint.h"
+
 #ifndef KAVARO_VERSION
 #define KAVARO_VERSION "0"
 #endif
@@ -71,9 +73,9 @@ void frame_print_help(FILE* f) {
         "\n"
         "Options:\n"
         "  --record DIR             write every frame shown as DIR/kavaro-NNNNNN.png\n"
-        "  --record-limit N         stop recording after N frames\n"
+        "  --record-limit N         with --record: stop recording after N frames\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
-        "  --snapshot-after SECONDS wait that long before the snapshot\n"
+        "  --snapshot-after SECONDS with --snapshot: wait that long before it\n"
         "  --snapshot-frame N       with --snapshot: the N-th frame the program draws (1 is\n"
         "                           the swarm's first picture), whatever the machine's speed\n"
         "  --lang en|hu             the interface in English or in Hungarian (the default)\n"
@@ -117,7 +119,9 @@ void frame_print_help(FILE* f) {
         "State file:\n"
         "  kavaro.dat beside the program; for an installed program, or when the program's\n"
         "  folder cannot be written, $XDG_DATA_HOME/kavaro/kavaro.dat (by default\n"
-        "  ~/.local/share/kavaro/kavaro.dat).\n"
+        "  ~/.local/share/kavaro/kavaro.dat). A missing one is written with the factory\n"
+        "  settings at the start; one that cannot be loaded whole is first copied beside\n"
+        "  itself as kavaro.dat.damaged (FILE.damaged for --state FILE).\n"
         "  To share a swarm, send its state file and a start number: with\n"
         "  kavaro --state FILE --start N it moves step for step as it moved for you.\n"
         "\n"
@@ -131,8 +135,8 @@ void frame_print_help(FILE* f) {
         "  0  every ordinary end (Escape, the close button, Ctrl+Break, an error dialog's No)\n"
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
         "  2  an option without its value or with a value out of its range, a --state\n"
-        "     FILE or --preset NAME that cannot be used, --all-frames without --record,\n"
-        "     --snapshot-frame without --snapshot\n"
+        "     FILE or --preset NAME that cannot be used, --all-frames or --record-limit\n"
+        "     without --record, --snapshot-after or --snapshot-frame without --snapshot\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -140,6 +144,7 @@ void frame_print_help(FILE* f) {
 
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream) {
     out = FrameOptions{};
+    bool snapshot_after_given = false;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -196,6 +201,7 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             const char* v = value(a);
             if (!v) return 2;
             if (!parse_seconds(v, out.snapshot_after)) return bad(a, "a number of seconds of 0 or more", v);
+            snapshot_after_given = true;
         } else if (!std::strcmp(a, "--snapshot-frame")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -206,8 +212,11 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             if (!v) return 2;
             if (!parse_scale(v, out.scale)) return bad(a, "a whole number from 1 to 8 or auto", v);
         } else {
-            if (a[0] == '-')
-                std::fprintf(err_stream, "kavaro: unknown option \"%s\" (see kavaro --help); it joins the command line\n", a);
+            if (a[0] == '-') {
+                const std::string hint = frame_option_hint(a);
+                std::fprintf(err_stream, "kavaro: unknown option \"%s\" (%s%s%ssee kavaro --help); it joins the command line\n",
+                             a, hint.empty() ? "" : "did you mean ", hint.c_str(), hint.empty() ? "" : "? ");
+            }
             if (!out.rest.empty()) out.rest += ' ';
             out.rest += a;
         }
@@ -226,6 +235,15 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     }
     if (out.snapshot_frame > 0 && out.snapshot_file.empty()) {
         std::fprintf(err_stream, "kavaro: --snapshot-frame needs --snapshot FILE.png\n");
+        return 2;
+    }
+    // Options that only shape another one say so when it is missing, rather than do nothing.
+    if (out.record_limit >= 0 && out.record_dir.empty()) {
+        std::fprintf(err_stream, "kavaro: --record-limit needs --record DIR\n");
+        return 2;
+    }
+    if (snapshot_after_given && out.snapshot_file.empty()) {
+        std::fprintf(err_stream, "kavaro: --snapshot-after needs --snapshot FILE.png\n");
         return 2;
     }
     return -1;

@@ -37,7 +37,8 @@ enum : int32_t {
     INPUT_KEY_ZERO = 200013,
 };
 
-// Start-up: empty ring (head = tail = 30), empty down list, zeroed mouse queue.
+// Start-up: empty ring (head = tail = 30), empty down list, zeroed mouse queue that polls run
+// through.
 void input_init();
 // Empties the keyboard ring only (head = tail = 30).
 void input_reset_ring();
@@ -59,6 +60,12 @@ void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y);
 StringValue* input_inkey();
 int32_t input_key_down(int32_t code);
 int32_t input_mouse_poll();
+// For a program that handles the mouse once a frame: with `on`, a poll that takes an event in
+// which a button goes down or up is the last to take one until input_mouse_handled(), so a
+// press and its release that arrive within one frame are handled in two frames, in order.
+void input_mouse_stop_at_buttons(bool on);
+// The program has handled the current event: polls take newer ones again.
+void input_mouse_handled();
 // Up to n polls in a row, stopping at the first empty one: the number of events taken.
 int32_t input_mouse_take(int32_t n);
 float input_mouse_x();

@@ -19,6 +19,11 @@ constexpr int32_t kQueueSize = kMouseQueueCapacity + 1;
 MouseSlot g_queue[kQueueSize];
 std::atomic<int32_t> g_newest{0};  // written by the main thread only
 std::atomic<int32_t> g_read{0};    // the program thread, and the main thread on overrun
+// The program thread's: polls stop at an event where a button goes down or up until the
+// program has handled it, so that a click quicker than a frame still has its press seen.
+std::atomic<bool> g_stop_at_buttons{false};
+std::atomic<bool> g_held{false};
+constexpr uint32_t kClickButtons = 7;  // left, middle, right (not the wheel)
 
 int32_t next_index(int32_t i) { return i >= kMouseQueueCapacity ? 0 : i + 1; }
 
@@ -87,6 +92,7 @@ void input_mouse_queue_clear() {
     }
     g_read.store(0);
     g_newest.store(0);
+    g_held.store(false, std::memory_order_relaxed);
 }
 
 void input_init() {
@@ -94,6 +100,7 @@ void input_init() {
     input_keyboard_clear_down_list();
     input_physical_keys_clear();
     input_mouse_queue_clear();
+    input_mouse_stop_at_buttons(false);
 }
 
 void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y) {
@@ -131,13 +138,27 @@ void input_mouse_event(int32_t kind, int32_t button, int32_t x, int32_t y) {
 
 int32_t input_mouse_poll() {
     if (frame_error.error_number != 0) return 0;
+    if (g_held.load(std::memory_order_relaxed)) return 0;
     for (;;) {
         int32_t r = g_read.load(std::memory_order_acquire);
         int32_t newest = g_newest.load(std::memory_order_acquire);
         if (r == newest) return 0;
-        if (g_read.compare_exchange_weak(r, next_index(r), std::memory_order_acq_rel)) return -1;
+        const uint32_t was = load_event(r).buttons;
+        if (g_read.compare_exchange_weak(r, next_index(r), std::memory_order_acq_rel)) {
+            if (g_stop_at_buttons.load(std::memory_order_relaxed) &&
+                ((load_event(next_index(r)).buttons ^ was) & kClickButtons) != 0)
+                g_held.store(true, std::memory_order_relaxed);
+            return -1;
+        }
     }
 }
+
+void input_mouse_stop_at_buttons(bool on) {
+    g_stop_at_buttons.store(on, std::memory_order_relaxed);
+    g_held.store(false, std::memory_order_relaxed);
+}
+
+void input_mouse_handled() { g_held.store(false, std::memory_order_relaxed); }
 
 // An empty poll takes nothing, so the polls after it would find the events that arrive
 // meanwhile: the same as those events arriving just after the last poll.

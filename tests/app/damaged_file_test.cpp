@@ -132,6 +132,11 @@ constexpr int value_line(int row) { return 10 * row + 2 + 1; }
 constexpr int kColour0 = value_line(0), kCount0 = value_line(40), kRule00 = value_line(80),
               kSpecies = value_line(1700);
 
+int lines_of(const std::string& path) {
+    const std::string bytes = describe(path).bytes;
+    return static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
 enum Need { ANYONE, ROOT, ORDINARY };
 
 struct Kind {
@@ -351,6 +356,8 @@ const std::vector<Kind>& kinds() {
          }},
         {"an unreadable file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0200); },
          {70}, ORDINARY, 'm', {70}},
+        {"an unreadable file, then o", [](const std::string&) { write("kavaro.dat", factory(), 0200); },
+         {70}, ORDINARY, 'o', {70}},
         {"a read-only file, then m", [](const std::string&) { write("kavaro.dat", factory(), 0444); }, {},
          ORDINARY, 'm', {70}},
         {"a read-only file, then m as root",
@@ -362,6 +369,48 @@ const std::vector<Kind>& kinds() {
              EXPECT_EQ(now.mode, 0444u) << "the saved file keeps the mode";
              EXPECT_NE(now.bytes, before.bytes) << "the user saved";
          }},
+        // A file the load could not read whole is copied beside itself first; the save then
+        // writes the state over it, and an older copy takes a number.
+        {"cut short, then Escape", [](const std::string&) { write("kavaro.dat", first_lines(95), 0640); }, {62},
+         ANYONE, 27, {},
+         [](const std::string& d, const Entry& before) {
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged"), before) << "the copy";
+             EXPECT_EQ(lines_of(d + "/kavaro.dat"), kSimSavedLines) << "the new state";
+         }},
+        {"cut short beside older copies, then m",
+         [](const std::string&) {
+             write("kavaro.dat.damaged", "older");
+             write("kavaro.dat.damaged.1", "oldest");
+             write("kavaro.dat", first_lines(95));
+         },
+         {62}, ANYONE, 'm', {},
+         [](const std::string& d, const Entry& before) {
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged"), before);
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged.1").bytes, "oldest");
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged.2").bytes, "older");
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged.3").type, "none");
+             EXPECT_EQ(lines_of(d + "/kavaro.dat"), kSimSavedLines) << "the new state";
+         }},
+        // No room for the copy (a save would fit): the file is then never written over.
+        {"a full disk: a damaged file with no room for its copy, then m",
+         [](const std::string& d) {
+             ASSERT_EQ(mount("kavaro-test", d.c_str(), "tmpfs", 0, "size=1536k"), 0) << std::strerror(errno);
+             ASSERT_EQ(chdir(d.c_str()), 0);
+             write("kavaro.dat", patched({{17014, std::string(1000000, '7')}}));
+         },
+         {6}, ROOT, 'm', {61},
+         [](const std::string& d, const Entry& before) {
+             EXPECT_EQ(describe(d + "/kavaro.dat"), before);
+             EXPECT_EQ(describe(d + "/kavaro.dat.damaged").type, "none");
+         }},
+        {"a full disk: a damaged file with no room for its copy, then o",
+         [](const std::string& d) {
+             ASSERT_EQ(mount("kavaro-test", d.c_str(), "tmpfs", 0, "size=1536k"), 0) << std::strerror(errno);
+             ASSERT_EQ(chdir(d.c_str()), 0);
+             write("kavaro.dat", patched({{17014, std::string(1000000, '7')}}));
+         },
+         {6}, ROOT, 'o', {61},
+         [](const std::string& d, const Entry& before) { EXPECT_EQ(describe(d + "/kavaro.dat"), before); }},
         {"a full disk",
          [](const std::string& d) {
              ASSERT_EQ(mount("kavaro-test", d.c_str(), "tmpfs", 0, "size=16k"), 0) << std::strerror(errno);
@@ -374,6 +423,15 @@ const std::vector<Kind>& kinds() {
          }},
     };
     return k;
+}
+
+// The load read the file and found it damaged: a copy of it is kept beside it (unless the
+// disk has no room for one).
+bool copied(const Kind& k) {
+    if (std::string(k.name).rfind("a full disk", 0) == 0) return false;
+    for (int e : k.errors)
+        if (e == 62 || e == 6 || e == 5 || e == -1) return true;
+    return false;
 }
 
 bool may_run(const Kind& k) {
@@ -460,13 +518,26 @@ void run(const Kind& k, int answer, bool elsewhere = false) {
         ;  // nothing asked, nothing answered
     } else {
         EXPECT_EQ(describe(dir + "/kavaro.dat"), before) << "the file is as it was";
-        EXPECT_EQ(changed(before_all, listing(dir)), "") << "nothing else in the folder changed";
+        if (copied(k)) {
+            // The copy as it was; an older copy other than it took the lowest free number.
+            Listing want = before_all;
+            const std::string name = "kavaro.dat.damaged";
+            if (want.count(name) && !(want[name] == before)) {
+                int n = 1;
+                while (want.count(name + "." + std::to_string(n))) ++n;
+                want[name + "." + std::to_string(n)] = want[name];
+            }
+            want[name] = before;
+            EXPECT_EQ(changed(want, listing(dir)), "") << "a copy, and nothing else in the folder changed";
+        } else {
+            EXPECT_EQ(changed(before_all, listing(dir)), "") << "nothing else in the folder changed";
+        }
     }
     if (elsewhere) {
-        for (const char* name : {"/kavaro.dat", "/kavaro.tmp"})
+        for (const char* name : {"/kavaro.dat", "/kavaro.tmp", "/kavaro.dat.damaged"})
             EXPECT_EQ(describe(home + name).type, "none") << "the usual state file is not touched";
     }
-    if (k.need == ROOT && std::string(k.name) == "a full disk") leave_mount(dir);
+    if (k.need == ROOT && std::string(k.name).rfind("a full disk", 0) == 0) leave_mount(dir);
     app_finish();
 }
 

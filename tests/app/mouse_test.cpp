@@ -210,6 +210,50 @@ TEST_F(Mouse, KeyPressedInAMenuClickFrameIsKeptForTheNextFrame) {
     EXPECT_GT(nonzero, 0);
 }
 
+// Clicks quicker than a frame: each press and its release arrive between two frames. Every
+// click counts once, on the panel, in the editor and in the menu, and the release is handled
+// in a frame of its own (a drag begun by a quick press ends with it).
+TEST_F(Mouse, ClicksWithinOneFrameCountOnceEach) {
+    auto quick = [](int button, int x, int y, int clicks) {
+        for (int i = 0; i < clicks; ++i) {
+            app_press(button, x, y);
+            app_release(button, x, y);
+        }
+        // A frame for each press and each release, and one to spare.
+        ASSERT_TRUE(app_step(2 * clicks + 2));
+    };
+    app_move(50, py(1));
+    ASSERT_TRUE(app_step(2));
+    quick(0, 50, py(1), 3);
+    EXPECT_EQ(sim_particle_size, 0) << "3 - 3 steps";
+    quick(2, 50, py(1), 1);
+    EXPECT_EQ(sim_particle_size, 1);
+    // The rule of species 1 towards species 2 (column 13, row 26), one step down.
+    app_move(px(13), py(26));
+    ASSERT_TRUE(app_step(2));
+    quick(0, px(13), py(26), 1);
+    EXPECT_EQ(rule(1, 2), -1);
+    quick(2, px(13), py(26), 2);
+    EXPECT_EQ(rule(1, 2), 1);
+    // Menu row 1: "r".
+    app_move(400, py(2 + 1));
+    ASSERT_TRUE(app_step(2));
+    ASSERT_EQ(sim_menu_hover, 1);
+    const auto before = cells();
+    quick(0, 400, py(2 + 1), 1);
+    EXPECT_GT(changed_rows(before, cells()).size(), 100u) << "r gave random rules";
+    // A quick press in the circle begins a drag; its release ends it in the next frame.
+    app_move(320, 220);
+    ASSERT_TRUE(app_step(2));
+    app_press(0, 320, 220);
+    app_release(0, 320, 220);
+    ASSERT_TRUE(app_step(2));
+    EXPECT_EQ(sim_dragging, 1);
+    ASSERT_TRUE(app_step(1));
+    EXPECT_EQ(sim_dragging, 0);
+    EXPECT_EQ(sim_rotating, 0);
+}
+
 TEST_F(Mouse, AutoRotationStopsDuringADragAndResumesAfterIt) {
     const float step = sim_auto_rotation;
     app_move(320, 220);

@@ -24,6 +24,11 @@ for part in "Escape  save and quit" "m  save the state" "r  random rules" "~/.lo
   grep -qF -- "$part" <<<"$help" || fail "--help does not say '$part'"
 done
 
+# The menu entry and its English action both fit the window to the screen.
+desktop="$WORK/root/usr/share/applications/org.kavaro.kavaro.desktop"
+[ "$(grep -c '^Exec=' "$desktop")" = 2 ] && ! grep '^Exec=' "$desktop" | grep -qv '^Exec=kavaro --scale auto' ||
+  fail "an Exec line without --scale auto: $(grep '^Exec=' "$desktop")"
+
 # The presets come from the package's data folder.
 presets=$(env -u DISPLAY "$KAVARO" --list-presets | tr '\n' ' ')
 shipped=$(cd "$WORK/root/usr/share/kavaro/presets" && ls *.dat | sed 's/\.dat$//' | tr '\n' ' ')

@@ -45,6 +45,8 @@ done <<'ARGS'
 --preset ../kavaro
 --record rec --record-limit 3 --all-frames --start 5.5
 --all-frames
+--record-limit 5
+--snapshot-after 3
 ARGS
 [ ! -e "$WORK/rec" ] || fail "a refused run made its record folder"
 echo "ok: bad input"
@@ -107,8 +109,8 @@ replay() {
   done
   win=$("$XTOOL" find Kavaro) || fail "no window"
   close
-  grep -q "recording into $WORK/$dir: 40 frames written, 0 dropped, every frame the program drew; the same run again: kavaro --preset ${presets[0]} --start $n$" \
-    "$WORK/stderr" || { cat "$WORK/stderr" >&2; fail "no end line naming the preset and start $n"; }
+  grep -q "recording into $WORK/$dir: 40 frames written, 0 dropped, every frame the program drew; the same run again: kavaro --preset ${presets[0]} --state $WORK/replay.dat --start $n$" \
+    "$WORK/stderr" || { cat "$WORK/stderr" >&2; fail "no end line naming the preset, the state file and start $n"; }
   [ ! -e "$WORK/replay.dat" ] || fail "a replay saved its state"
 }
 replay a 17

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Prints "ready", then the name of every file created in (or moved into) FOLDER, one a line,
-until killed. Usage: watch_created.py FOLDER"""
+until a file named END is created there (printed too), or until killed.
+Usage: watch_created.py FOLDER [END]"""
 import ctypes
 import os
 import struct
@@ -20,4 +21,6 @@ while True:
         _, _, _, length = struct.unpack_from("iIII", data, at)
         name = data[at + 16:at + 16 + length].split(b"\0", 1)[0].decode(errors="replace")
         print(name, flush=True)
+        if len(sys.argv) > 2 and name == sys.argv[2]:
+            sys.exit(0)
         at += 16 + length

@@ -67,10 +67,21 @@ TEST(Options, AnUnknownDashArgumentWarnsOnceAndJoinsTheRest) {
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.opt.rest, "--recrod x - -5");
     EXPECT_EQ(r.opt.record_dir, "");
-    EXPECT_NE(r.err.find("\"--recrod\" (see kavaro --help)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"--recrod\" (did you mean --record? see kavaro --help)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"-5\" (see kavaro --help)"), std::string::npos) << r.err;
     // One line for each of the three.
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3);
     EXPECT_EQ(r.out, "");
+    // The hint names the options within two edits, none for a word that is far from all.
+    for (auto [arg, hint] : std::vector<std::pair<const char*, const char*>>{
+             {"--scael", "--scale"}, {"-scale", "--scale"}, {"--scale=2", "--scale"}, {"--LANG", "--lang"},
+             {"--all-frame", "--all-frames"}, {"--snapshot-afte", "--snapshot-after"}, {"--prest", "--preset"},
+             {"--stat", "--state or --start"}, {"--verison", "--version"}, {"-H", "-h"}, {"--x", ""}, {"-5", ""},
+             {"--frobnicate", ""}, {"--recordings", ""}}) {
+        const std::string err = parse({arg}).err;
+        const std::string want = *hint ? std::string("(did you mean ") + hint + "? see" : "(see";
+        EXPECT_NE(err.find("\"" + std::string(arg) + "\" " + want), std::string::npos) << err;
+    }
 }
 
 TEST(Options, HelpAndVersionPrintAndEndWithZero) {
@@ -109,7 +120,9 @@ TEST(Options, MissingOrNonNumericValuesEndWithTwoAndOneLine) {
              {{"--start", ""}, "1 to 100"}, {{"--start"}, ""}, {{"--all-frames"}, "--record"},
              {{"--all-frames", "--snapshot", "a.png"}, "--record"}, {{"--snapshot-frame", "0"}, "of 1 or more"},
              {{"--snapshot-frame", "x", "--snapshot", "a.png"}, "of 1 or more"},
-             {{"--snapshot-frame", "30"}, "--snapshot FILE.png"}}) {
+             {{"--snapshot-frame", "30"}, "--snapshot FILE.png"}, {{"--record-limit", "5"}, "needs --record DIR"},
+             {{"--record-limit", "0", "--snapshot", "a.png"}, "--record"}, {{"--snapshot-after", "3"}, "needs --snapshot"},
+             {{"--snapshot-after", "0", "--record", "r"}, "--snapshot FILE.png"}}) {
         Parsed r = parse(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_EQ(r.out, "");

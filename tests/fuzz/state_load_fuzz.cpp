@@ -153,5 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(std::isfinite(p));
     for (int32_t s = 0; s < 40; ++s) check(sim_active_count(s) >= 0 && sim_active_count(s) <= kSimParticleSlots);
     check(read_all(sim_state_path) == file);  // loading never writes
+    // A file that gave a dialog is kept as it was beside itself; one that loaded, not.
+    const std::string copy = sim_state_path + ".damaged";
+    std::ifstream kept(copy, std::ios::binary);
+    check(g_told.empty() ? !kept : read_all(copy) == file);
+    std::remove(copy.c_str());
     return 0;
 }

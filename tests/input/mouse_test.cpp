@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "input_support.h"
 #include "runtime/core/error.h"
@@ -61,6 +62,29 @@ TEST_F(MouseTest, WheelGivesAPressAndARelease) {
     EXPECT_EQ(input_mouse_current().buttons, 16u);
     EXPECT_EQ(input_mouse_poll(), -1);
     EXPECT_EQ(input_mouse_poll(), 0);
+}
+
+// Stopping at buttons: the polls stop at each button change (not at the wheel's) until the
+// program says it has handled it; switched off, they run through again.
+TEST_F(MouseTest, PollsStopAtEachButtonChangeUntilHandled) {
+    input_mouse_stop_at_buttons(true);
+    input_mouse_event(INPUT_MOUSE_MOTION, 0, 1, 1);
+    input_mouse_event(INPUT_MOUSE_DOWN, 0, 2, 1);
+    input_mouse_event(INPUT_MOUSE_UP, 0, 3, 1);
+    input_mouse_event(INPUT_MOUSE_WHEEL, 1, 4, 1);
+    input_mouse_event(INPUT_MOUSE_MOTION, 0, 5, 1);
+    std::vector<std::pair<int, int>> stops;  // events taken before a stop, x at the stop
+    for (int round = 0; round < 4; ++round) {
+        int taken = 0;
+        while (input_mouse_poll() == -1) ++taken;
+        stops.push_back({taken, input_mouse_current().x});
+        input_mouse_handled();
+    }
+    EXPECT_EQ(stops, (std::vector<std::pair<int, int>>{{3, 2}, {1, 3}, {4, 5}, {0, 5}}));
+    input_mouse_stop_at_buttons(false);
+    input_mouse_event(INPUT_MOUSE_DOWN, 2, 6, 1);
+    input_mouse_event(INPUT_MOUSE_UP, 2, 7, 1);
+    EXPECT_EQ(input_mouse_take(5), 2);
 }
 
 TEST_F(MouseTest, OverrunDropsTheOldestEvents) {
