@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing, for one purpose: scripts/setup.sh [run|package|test]
-#   run      building and running the program (scripts/run.sh)
-#   package  that, and making and checking the Debian package (scripts/package.sh)
-#   test     everything: the tests, the benchmarks, the sanitizer and fuzz builds, the helper
-#            scripts (the default; scripts/test.sh)
+# Installs the Debian packages that are missing, for one purpose:
+# scripts/setup.sh [run|package|test|web|web-test]
+#   run       building and running the program (scripts/run.sh)
+#   package   that, and making and checking the Debian package (scripts/package.sh)
+#   test      everything: the tests, the benchmarks, the sanitizer and fuzz builds, the helper
+#             scripts (the default; scripts/test.sh)
+#   web       building the page with Emscripten (scripts/web.sh)
+#   web-test  that, the tests, and Chromium for driving the page (scripts/test-web.sh)
 set -euo pipefail
 what="${1:-test}"
 packages=(cmake g++ make python3 freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev libpng-dev libhwy-dev)
@@ -11,6 +14,13 @@ package_tools=(file dpkg-dev lintian desktop-file-utils appstream man-db imagema
 case $what in
   run) ;;
   package) packages+=("${package_tools[@]}") ;;
+  web) packages=(cmake make python3 emscripten) ;;
+  web-test)
+    "$0" test
+    packages=(cmake make python3 emscripten chromium)
+    # A machine's own node and npm serve as well as Debian's.
+    command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+    ;;
   test)
     packages+=("${package_tools[@]}")
     packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps)
@@ -22,7 +32,7 @@ case $what in
     packages+=(librsvg2-bin x11-utils)
     ;;
   *)
-    echo "usage: scripts/setup.sh [run|package|test]" >&2
+    echo "usage: scripts/setup.sh [run|package|test|web|web-test]" >&2
     exit 2
     ;;
 esac

@@ -5,21 +5,7 @@
 # exhaustive checks of the force step's stages on the WebAssembly build.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh"
-packages=(chromium)
-# A machine's own node and npm serve as well as Debian's.
-command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+"$root/scripts/setup.sh" web-test
 "$root/scripts/web.sh"
 # The desktop program and the X tool the comparison needs.
 if [ ! -x "$root/build/kavaro" ] || [ ! -x "$root/build/tests/xtool" ]; then
