@@ -6,6 +6,7 @@
 struct SimCpuFeatures {
     bool avx2 = false;    // with everything Highway's AVX2 target uses, and the OS saving ymm
     bool avx512 = false;  // F, VL, DQ, BW, and the OS saving zmm and the mask registers
+    bool simd128 = false;  // WebAssembly's 128-bit vectors (the page's build that has them)
 };
 SimCpuFeatures sim_cpu_features();
 

@@ -254,7 +254,7 @@ float sim_force_finish(SimForceJob& job, int32_t slot, float fx, float fy, float
 }
 
 namespace {
-const char* const kIsaNames[] = {"scalar", "avx2", "avx512"};
+const char* const kIsaNames[] = {"scalar", "avx2", "avx512", "simd128"};
 }
 
 const char* sim_force_isa_name(SimForceIsa isa) { return kIsaNames[static_cast<int32_t>(isa)]; }
@@ -264,9 +264,10 @@ SimForceIsa sim_force_isa_best() {
         const SimCpuFeatures cpu = sim_cpu_features();
         const bool avx2 = cpu.avx2;
         const bool avx512 = avx2 && cpu.avx512;
-        SimForceIsa isa = avx512 ? SimForceIsa::kAvx512
-                          : avx2 ? SimForceIsa::kAvx2
-                                 : SimForceIsa::kScalar;
+        SimForceIsa isa = cpu.simd128 ? SimForceIsa::kSimd128
+                          : avx512    ? SimForceIsa::kAvx512
+                          : avx2      ? SimForceIsa::kAvx2
+                                      : SimForceIsa::kScalar;
         // Only kernels that were built.
         while (isa != SimForceIsa::kScalar &&
                !sim_force_vector_kernel(static_cast<int32_t>(isa), SimForceTrial::kExact))
@@ -279,10 +280,10 @@ SimForceIsa sim_force_isa_best() {
 SimForceIsa sim_force_isa_from(const char* setting) {
     const SimForceIsa best = sim_force_isa_best();
     if (setting == nullptr || *setting == 0) return best;
-    for (int32_t i = 0; i < 3; ++i)
+    for (int32_t i = 0; i < 4; ++i)
         if (std::strcmp(setting, kIsaNames[i]) == 0)
             return static_cast<SimForceIsa>(std::min(i, static_cast<int32_t>(best)));
-    std::fprintf(stderr, "kavaro: KAVARO_ISA=%s is not one of scalar, avx2, avx512; using %s\n", setting,
+    std::fprintf(stderr, "kavaro: KAVARO_ISA=%s is not one of scalar, avx2, avx512, simd128; using %s\n", setting,
                  sim_force_isa_name(best));
     return best;
 }

@@ -36,13 +36,14 @@ inline T sim_force_mul(T a, T b) {
 extern int64_t sim_force_pairs;
 
 // Instruction sets pass 1 can run on: the scalar code, AVX2 with FMA (4 doubles a vector),
-// AVX-512 (8 doubles). Every one gives the same results to the bit.
-enum class SimForceIsa : int32_t { kScalar = 0, kAvx2 = 1, kAvx512 = 2 };
+// AVX-512 (8 doubles), and in the browser WebAssembly's SIMD128 (2 doubles). Every one gives the
+// same results to the bit.
+enum class SimForceIsa : int32_t { kScalar = 0, kAvx2 = 1, kAvx512 = 2, kSimd128 = 3 };
 const char* sim_force_isa_name(SimForceIsa isa);
 // The best one the processor runs and this build has.
 SimForceIsa sim_force_isa_best();
-// The best one, lowered to `setting` ("scalar", "avx2" or "avx512") when that names one; an
-// unknown setting is reported on standard error and ignored.
+// The best one, lowered to `setting` ("scalar", "avx2", "avx512" or "simd128") when that names
+// one; an unknown setting is reported on standard error and ignored.
 SimForceIsa sim_force_isa_from(const char* setting);
 // The choice made once, at the first use: the best one lowered by the environment variable
 // KAVARO_ISA.

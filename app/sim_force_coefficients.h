@@ -4,6 +4,9 @@
 //   atan(r) / deg:      2^-49.36 (12.5 double ulps at worst)
 //   cos(x) x strength:  2^-50.31 (6.5 double ulps at worst), x a float in [2, 10]
 //   smallest |x - k pi/2| over those x: 2^-26.32
+// Without fused multiply-adds (the page's SIMD128 kernel; P1 has 50 bits, so k P1 is exact):
+//   atan(r) / deg:      2^-49.24 (13.5 double ulps at worst)
+//   cos(x) x strength:  2^-50.21 (6.9 double ulps at worst)
 #pragma once
 
 constexpr double kSimForceAtanBound = 0x1.8ec48495e05c3p-50;
@@ -15,6 +18,8 @@ constexpr double kSimForceHalfTurn = 0x1.6800002ec9576p+6;  // (pi/2) / deg
 constexpr double kSimForceTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kSimForcePiHalf1 = 0x1.921fb54442d18p+0;
 constexpr double kSimForcePiHalf2 = 0x1.1a62633145c07p-54;
+constexpr double kSimForcePlainAtanBound = 0x1.b0b90c3c0bcaep-50;
+constexpr double kSimForcePlainCosBound = 0x1.bbba0b531c059p-51;
 constexpr double kSimForceAtanPoly[10] = {0x1.ca5dc1e1ce254p+5, -0x1.3193d6968506ap+4, 0x1.6eb167e1329c6p+3, -0x1.05ec6cd69da8dp+3, 0x1.976f332b716f6p+2, -0x1.4d4e8373f92c3p+2, 0x1.19621730383ecp+2, -0x1.dd23c185bd5e4p+1, 0x1.70824e88768f3p+1, -0x1.7355c43963dedp+0};
 constexpr double kSimForceSinPoly[6] = {-0x1.5555555555555p-3, 0x1.1111111110bb2p-7, -0x1.a01a019e83aaep-13, 0x1.71de37968a100p-19, -0x1.ae600b02b6261p-26, 0x1.5e0b19f8b13efp-33};
 constexpr double kSimForceCosPoly[6] = {-0x1.ffffffffffffap-2, 0x1.5555555554137p-5, -0x1.6c16c1691d8abp-10, 0x1.a019fc7b4b9f6p-16, -0x1.27e0f5789db4ap-22, 0x1.1c064801aa10cp-29};

@@ -15,6 +15,11 @@ cos x = +-cos r or +-sin r by k mod 4, with sin r = r + r z S(z), cos r = 1 + z 
 Every bound is relative to the exact value and counts the approximation error (measured at
 Chebyshev-dense points at 120 bits), each double rounding of the evaluation (u = 2^-53 a
 step, propagated through Horner's scheme) and the rounding of the reduction.
+
+The page's SIMD128 kernel has no fused multiply-add: it evaluates the same polynomials with a
+rounding after every product and every sum; its bounds are the second pair. Its reduction is
+the same: P1, the double nearest pi/2, ends in three zero bits, so k P1 (k <= 6) is exact
+unfused too, and x - k P1 is exact (Sterbenz); only k P2 and the last difference round.
 """
 import struct
 import sys
@@ -53,19 +58,34 @@ def horner(coeffs, z):
     return p, err
 
 
+def horner_plain(coeffs, z):
+    """The same without fused steps: the product and the sum of each step rounded."""
+    p = coeffs[-1]
+    err = mpf(0)
+    for c in reversed(coeffs[:-1]):
+        prod = p * z
+        p = prod + c
+        err = err * abs(z) + U * abs(prod) + U * abs(p)
+    return p, err
+
+
 def points(lo, hi, n=1500):
     pts = [lo + (hi - lo) * (1 - mp.cos(mp.pi * i / n)) / 2 for i in range(n + 1)]
     return pts
 
 
-def atan_bound(coeffs):
+def atan_bound(coeffs, plain=False):
     tmax = mp.tan(mp.pi / 8)
     worst = mpf(0)
+    steps = horner_plain if plain else horner
     for t in points(-tmax, tmax):
         z = t * t
-        p, perr = horner(coeffs, z * (1 + U))  # z = t t rounded
-        perr += abs(horner(coeffs, z)[0] - p)
+        p, perr = steps(coeffs, z * (1 + U))  # z = t t rounded
+        perr += abs(steps(coeffs, z)[0] - p)
         q = t * p
+        # Unfused, t p is rounded before off is added.
+        if plain:
+            perr += U * abs(p)
         for off, region in ((mpf(0), 1), (mp.pi / 4 / DEG, 2), (mp.pi / 2 / DEG, 3)):
             if region == 1 and t < 0:
                 continue
@@ -83,25 +103,45 @@ def atan_bound(coeffs):
     return worst
 
 
-def sin_cos_bound(s_coeffs, c_coeffs, rmax, rmin):
+def to_bits(x, bits):
+    """x rounded to a double of `bits` significant bits."""
+    e = mp.floor(mp.log(abs(x), 2))
+    step = mpf(2) ** (e - bits + 1)
+    return mp.nint(x / step) * step
+
+
+def sin_cos_bound(s_coeffs, c_coeffs, rmax, rmin, plain=False):
     worst_s = worst_c = mpf(0)
+    steps = horner_plain if plain else horner
     for r in points(mpf(0), rmax):
         if r == 0:
             continue
         z = r * r
-        s, serr = horner(s_coeffs, z)
+        s, serr = steps(s_coeffs, z)
+        c, cerr = steps(c_coeffs, z)
+        if plain:
+            # z = r r rounded, and each product and sum after the polynomials.
+            serr += abs(steps(s_coeffs, z * (1 + U))[0] - s)
+            cerr += abs(steps(c_coeffs, z * (1 + U))[0] - c)
         sv = r + r * z * s
         e_s = abs(sv - mp.sin(r)) + abs(r * z) * serr + 2 * U * abs(r * z * s) + U * abs(sv)
-        worst_s = max(worst_s, e_s / mp.sin(r))
-        c, cerr = horner(c_coeffs, z)
         cv = 1 + z * c
         e_c = abs(cv - mp.cos(r)) + z * cerr + U * abs(z * c) + U * abs(cv)
+        if plain:
+            e_s += U * abs(r * z) * abs(s) + U * abs(r * z * s)
+            e_c += U * abs(z * c)
+        worst_s = max(worst_s, e_s / mp.sin(r))
         worst_c = max(worst_c, e_c / mp.cos(r))
     # The reduced argument: one rounding, and pi/2 - P1 - P2 times k <= 6 left out.
     p1 = to_double(mp.pi / 2)
     p2 = to_double(mp.pi / 2 - p1)
     tail = 6 * abs(mp.pi / 2 - p1 - p2)
     r_rel = U + tail / rmin
+    if plain:
+        # k P1 exact without a fused step only while P1 has 50 bits or fewer; k P2 rounded.
+        if to_bits(mp.pi / 2, 50) != p1:
+            raise SystemExit("pi/2's double has more than 50 bits: the unfused reduction is not exact")
+        r_rel += U * 6 * abs(p2) / rmin
     # sin r and cos r move by at most r cot r <= 1 and r tan r <= 1 times r's relative error.
     return max(worst_s, worst_c) + r_rel, p1, p2
 
@@ -167,6 +207,10 @@ def main():
     cos_b = b_s
     # The cosine times the strength: one more rounding.
     cos_b += U
+    # The same polynomials without fused steps (the page's SIMD128 kernel).
+    plain_atan_b = atan_bound(atan_c, plain=True)
+    plain_cos_b = sin_cos_bound(sin_c, cos_c_, rmax, rmin, plain=True)[0]
+    plain_cos_b += U
 
     def log2(x):
         return float(mp.log(x, 2))
@@ -174,7 +218,8 @@ def main():
     def ulps(rel):  # a relative error in double ulps of the value, at worst
         return float(rel * 2**53)
 
-    for name, b in (("arc tangent / deg", atan_b), ("cosine x strength", cos_b)):
+    for name, b in (("arc tangent / deg", atan_b), ("cosine x strength", cos_b),
+                    ("arc tangent / deg, unfused", plain_atan_b), ("cosine x strength, unfused", plain_cos_b)):
         ok = ulps(b) + 2 < MARGIN_ULPS
         print(f"{name}: relative error <= 2^{log2(b):.2f} = {ulps(b):.1f} double ulps; "
               f"margin {MARGIN_ULPS} ulps {'covers it' if ok else 'DOES NOT cover it'}")
@@ -196,6 +241,9 @@ def main():
             f"//   cos(x) x strength:  2^{log2(cos_b):.2f} ({ulps(cos_b):.1f} double ulps at worst),"
             " x a float in [2, 10]\n"
             f"//   smallest |x - k pi/2| over those x: 2^{log2(rmin):.2f}\n"
+            "// Without fused multiply-adds (the page's SIMD128 kernel; P1 has 50 bits, so k P1 is exact):\n"
+            f"//   atan(r) / deg:      2^{log2(plain_atan_b):.2f} ({ulps(plain_atan_b):.1f} double ulps at worst)\n"
+            f"//   cos(x) x strength:  2^{log2(plain_cos_b):.2f} ({ulps(plain_cos_b):.1f} double ulps at worst)\n"
             "#pragma once\n\n"
             f"constexpr double kSimForceAtanBound = {float(atan_b).hex()};\n"
             f"constexpr double kSimForceCosBound = {float(cos_b).hex()};\n"
@@ -206,6 +254,9 @@ def main():
             f"constexpr double kSimForceTwoOverPi = {float(2 / mp.pi).hex()};\n"
             f"constexpr double kSimForcePiHalf1 = {float(p1).hex()};\n"
             f"constexpr double kSimForcePiHalf2 = {float(p2).hex()};\n"
+            f"constexpr double kSimForcePlainAtanBound = {float(plain_atan_b).hex()};\n"
+            f"constexpr double kSimForcePlainCosBound = {float(plain_cos_b).hex()};\n"
+
             + arr("kSimForceAtanPoly", atan_c)
             + arr("kSimForceSinPoly", sin_c)
             + arr("kSimForceCosPoly", cos_c_)

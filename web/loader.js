@@ -20,11 +20,17 @@
     notice.hidden = false;
   }
 
+  // A module of one function that returns a v128: valid where the browser has SIMD128.
+  const simdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 8,
+                                    1, 6, 0, 65, 0, 253, 15, 11]);
+
   function load() {
     sessionStorage.removeItem(reloadedKey);
     const planned = document.getElementById('program').content.querySelector('script');
     const script = document.createElement('script');
-    script.src = planned.getAttribute('src');
+    // The build with the vector force kernel, or the one without it for older browsers.
+    const simd = typeof WebAssembly === 'object' && WebAssembly.validate(simdProbe);
+    script.src = simd ? planned.getAttribute('src') : 'kavaro-scalar.js';
     document.body.appendChild(script);
   }
 

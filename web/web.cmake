@@ -25,6 +25,7 @@ set(KAVARO_WEB_LINK
   -sEXPORTED_RUNTIME_METHODS=FS,UTF8ToString,stringToUTF8,lengthBytesUTF8
   -sMINIFY_HTML=0
   -sPRINTF_LONG_DOUBLE=1
+  -sFORCE_FILESYSTEM=1
   -lidbfs.js)
 
 # What the page's script calls in the program (each also marked EMSCRIPTEN_KEEPALIVE where it
@@ -34,21 +35,53 @@ set(KAVARO_WEB_EXPORTS _main _frame_store_answer _frame_web_open _input_web_key 
     _record_web_snapshot)
 string(REPLACE ";" "," KAVARO_WEB_EXPORTS "${KAVARO_WEB_EXPORTS}")
 
+# The force step's kernel, the one thing the page's two builds do not share: SIMD128 (every
+# current browser), and none (the scalar kernel) for a browser without it, which rejects a
+# module holding a single SIMD instruction. Nothing else is compiled with -msimd128, so no
+# other code of the page needs it.
+function(kavaro_web_kernels)
+  add_library(kavaro_kernel_simd128 OBJECT ${CMAKE_SOURCE_DIR}/app/sim_force_vector_web.cpp)
+  target_compile_options(kavaro_kernel_simd128 PRIVATE -msimd128)
+  add_library(kavaro_kernel_scalar OBJECT ${CMAKE_SOURCE_DIR}/app/sim_force_vector_scalar_web.cpp)
+  foreach(k kavaro_kernel_simd128 kavaro_kernel_scalar)
+    target_include_directories(${k} PRIVATE $<TARGET_PROPERTY:kavaro_app,INTERFACE_INCLUDE_DIRECTORIES>)
+  endforeach()
+endfunction()
+
+# kavaro.html and its files (SIMD128), and kavaro-scalar.js and its files; web/loader.js loads
+# the one the browser can run.
 function(kavaro_web_page)
-  add_executable(kavaro ${CMAKE_SOURCE_DIR}/app/main.cpp)
-  target_link_libraries(kavaro PRIVATE kavaro_app)
-  set_target_properties(kavaro PROPERTIES SUFFIX ".html")
-  target_link_options(kavaro PRIVATE ${KAVARO_WEB_LINK}
-    -sENVIRONMENT=web,worker
-    -sEXPORTED_FUNCTIONS=${KAVARO_WEB_EXPORTS}
-    --shell-file ${KAVARO_WEB_DIR}/shell.html
-    --pre-js ${KAVARO_WEB_DIR}/page.js
-    --preload-file ${CMAKE_SOURCE_DIR}/presets@/presets)
-  set_property(TARGET kavaro APPEND PROPERTY LINK_DEPENDS
-    ${KAVARO_WEB_DIR}/shell.html ${KAVARO_WEB_DIR}/page.js)
+  kavaro_web_kernels()
+  foreach(build kavaro kavaro-scalar)
+    if(build STREQUAL kavaro)
+      set(kernel kavaro_kernel_simd128)
+    else()
+      set(kernel kavaro_kernel_scalar)
+    endif()
+    add_executable(${build} ${CMAKE_SOURCE_DIR}/app/main.cpp $<TARGET_OBJECTS:${kernel}>)
+    target_link_libraries(${build} PRIVATE kavaro_app)
+    set_target_properties(${build} PROPERTIES SUFFIX ".html")
+    target_link_options(${build} PRIVATE ${KAVARO_WEB_LINK}
+      -sENVIRONMENT=web,worker
+      -sEXPORTED_FUNCTIONS=${KAVARO_WEB_EXPORTS}
+      --shell-file ${KAVARO_WEB_DIR}/shell.html
+      --pre-js ${KAVARO_WEB_DIR}/page.js
+      --preload-file ${CMAKE_SOURCE_DIR}/presets@/presets)
+    set_property(TARGET ${build} APPEND PROPERTY LINK_DEPENDS
+      ${KAVARO_WEB_DIR}/shell.html ${KAVARO_WEB_DIR}/page.js)
+  endforeach()
   # Beside the page: its service worker, its style and its icon.
   add_custom_command(TARGET kavaro POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy ${KAVARO_WEB_DIR}/sw.js ${KAVARO_WEB_DIR}/page.css ${KAVARO_WEB_DIR}/loader.js
             ${CMAKE_SOURCE_DIR}/packaging/icons/kavaro-32.png ${CMAKE_BINARY_DIR}
     VERBATIM)
+endfunction()
+
+# The force step's speed under node, both kernels (scripts/web-bench.sh runs it).
+function(kavaro_web_benchmarks)
+  add_executable(force_web_bench ${CMAKE_SOURCE_DIR}/bench/force_web_bench.cpp $<TARGET_OBJECTS:kavaro_kernel_simd128>)
+  target_link_libraries(force_web_bench PRIVATE kavaro_app)
+  target_include_directories(force_web_bench PRIVATE ${CMAKE_SOURCE_DIR}/bench)
+  target_link_options(force_web_bench PRIVATE ${KAVARO_WEB_LINK} -sENVIRONMENT=node,worker -sEXIT_RUNTIME=1
+    -sPROXY_TO_PTHREAD -sPTHREAD_POOL_SIZE=12)
 endfunction()

@@ -52,8 +52,8 @@ TEST(ForceLibraryEverywhere, EveryInputOfBothStagesGivesTheScalarSingle) {
         {"cosine x -9, 2 ... 10", true, -9, float_bits(2), float_bits(10) + 1},
     };
     int runs = 0;
-    for (SimForceIsa isa : {SimForceIsa::kAvx2, SimForceIsa::kAvx512}) {
-        if (isa > sim_force_isa_best()) {
+    for (SimForceIsa isa : {SimForceIsa::kAvx2, SimForceIsa::kAvx512, SimForceIsa::kSimd128}) {
+        if (isa > sim_force_isa_best() || !sim_force_vector_kernel(static_cast<int32_t>(isa), SimForceTrial::kExact)) {
             std::printf("%s: not run on this processor\n", sim_force_isa_name(isa));
             continue;
         }

@@ -28,9 +28,15 @@ void set_pos(int s, int p, const float v[3]) {
     for (int c = 0; c < 3; ++c) sim_particles.set(v[c], s, p, c);
 }
 
-const SimForceIsa kIsas[] = {SimForceIsa::kScalar, SimForceIsa::kAvx2, SimForceIsa::kAvx512};
+const SimForceIsa kIsas[] = {SimForceIsa::kScalar, SimForceIsa::kAvx2, SimForceIsa::kAvx512,
+                             SimForceIsa::kSimd128};
+const SimForceIsa kVectorIsas[] = {SimForceIsa::kAvx2, SimForceIsa::kAvx512, SimForceIsa::kSimd128};
 
-bool runs(SimForceIsa isa) { return isa <= sim_force_isa_best(); }
+// Built for this platform, and run by this processor.
+bool runs(SimForceIsa isa) {
+    return isa == SimForceIsa::kScalar ||
+           (isa <= sim_force_isa_best() && sim_force_vector_kernel(static_cast<int32_t>(isa), SimForceTrial::kExact));
+}
 
 // One swarm: species counts (10 species) and where particle p of species s goes; with a lone
 // object, every rule names that species only and there is no central pull, so each force is a
@@ -255,7 +261,7 @@ TEST_F(ForceFixture, NudgedLibraryStaysExactOnlyWithTheRoundingCheck) {
     const auto start = snapshot();
     const Result want = steps(sim_force_step_reference, 1);
     int vector_isas = 0;
-    for (SimForceIsa isa : {SimForceIsa::kAvx2, SimForceIsa::kAvx512}) {
+    for (SimForceIsa isa : kVectorIsas) {
         if (!runs(isa)) continue;
         ++vector_isas;
         sim_force_set_isa(isa);
@@ -283,7 +289,8 @@ TEST(ForceIsa, SettingLowersTheChoiceOnly) {
         {"", best},
         {"scalar", SimForceIsa::kScalar},
         {"avx2", lowered(SimForceIsa::kAvx2)},
-        {"avx512", best},
+        {"avx512", lowered(SimForceIsa::kAvx512)},
+        {"simd128", lowered(SimForceIsa::kSimd128)},
         {"AVX2", best},  // unknown: reported and ignored
         {"sse", best},
     };
@@ -329,7 +336,7 @@ TEST(ForceLibrary, BothStagesGiveTheScalarSingleOnASample) {
         {"cosine x -1, 2 ... 10", true, -1, float_bits(2), float_bits(10) + 1, 61},
         {"cosine x 9, 2 ... 10", true, 9, float_bits(2), float_bits(10) + 1, 67},
     };
-    for (SimForceIsa isa : {SimForceIsa::kAvx2, SimForceIsa::kAvx512}) {
+    for (SimForceIsa isa : kVectorIsas) {
         if (!runs(isa)) continue;
         for (const auto& r : ranges) {
             const StageGap gap =
