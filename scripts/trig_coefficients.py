@@ -11,17 +11,22 @@ its own bound. Neither uses a fused multiply-add: exact products come from Veltk
 Dekker's product, or from table values short enough that the plain product is exact.
 
 Arc tangent of a = |x|:
-  a < 2^-27                    atan a rounds to a
-  2^-27 <= a < 2^-8            d = a, atan a = d + d^3 P(d^2)
-  2^-8 <= a < 2^27             m = a with its mantissa cut after 4 bits and a 1 appended (the
-                               middle of a sixteenth of a binade), d = (a - m) / (1 + a m),
-                               atan a = atan m (table, double-double) + d + d^3 P(d^2)
-  2^27 <= a                    atan a = pi/2 - 1/a (+ 1/(3 a^3) in the accurate evaluation)
-Sine and cosine of x: x = k pi/2 + r, |r| <= pi/4 (Cody and Waite with three parts of pi/2 for
-|x| < 2^20, else the bits of 2/pi in integer arithmetic); then c = j/128 nearest |r|,
-s = |r| - c, and sin(c + s) = S + S (cos s - 1) + C s + C (sin s - s), cos(c + s) likewise, with
-S = sin c and C = cos c from a table whose leading parts have 26 bits. The accurate evaluation
-reduces x in integer arithmetic and sums Taylor series of r in double-double.
+  a < 2^-27          atan a rounds to a
+  a <= 1             fast: u = i/128 nearest a, d = a - u, atan a = atan u + d/(1 + u^2)
+                     + d^2 G_i(d) (a table row for every u, G_i fitted)
+  1 < a < 2^26       fast: m = a with its mantissa cut after 4 bits and a 1 appended (the
+                     middle of a sixteenth of a binade), d = (a - m) / (1 + a m),
+                     atan a = atan m (table, double-double) + d + d^3 P(d^2)
+  2^26 <= a          atan a = pi/2 - 1/a (+ 1/(3 a^3) in the accurate evaluation)
+  accurate           the m table from 2^-8 (d = a below it), all in double-double arithmetic
+Sine and cosine of x: x = K pi/256 + s, |s| <= pi/512 (Cody and Waite with three parts of
+pi/256 for |x| < 2^15, else the bits of 2/pi in integer arithmetic). With c = (K mod 128) pi/256
+and (P, Q) = (sin c, cos c) when K mod 256 < 128, (cos c, -sin c) else,
+sin x = +-(P cos s + Q sin s) = +-(P + Q s + P (cos s - 1) + Q (sin s - s)), negated when
+K mod 512 >= 256; cos x is sin(x + pi/2), K + 128. P and Q come from a table whose leading parts
+have 26 bits, so that Q s is exact as two products of s's halves. The accurate evaluation
+reduces x to k pi/2 + r, |r| <= pi/4, in integer arithmetic and sums the Taylor series of r in
+double-double arithmetic.
 
 Every bound is relative to the exact value. It counts the polynomial's approximation error
 (measured on Chebyshev-dense points at 160 bits), every rounding of the evaluation (u = 2^-53 for
@@ -89,6 +94,17 @@ def horner(coeffs, z, rho=U):
     return p
 
 
+def estrin(coeffs, z, rho=U):
+    """Estrin's scheme as the fast evaluations take it: (c0 + c1 z) + (z z) (c2 + c3 z) for four
+    terms, (c0 + c1 z) + (z z) c2 for three; longer ones nest the same way."""
+    if len(coeffs) == 1:
+        return T(coeffs[0])
+    lo = T(coeffs[1]).mul(z, rho).add(T(coeffs[0]), rho)
+    if len(coeffs) == 2:
+        return lo
+    return lo.add(z.mul(z, rho).mul(estrin(coeffs[2:], z, rho), rho), rho)
+
+
 def horner_mixed(head, tail, z):
     """Tail coefficients (doubles) in double arithmetic on the double nearest z, then the head
     (double-doubles) in double-double arithmetic."""
@@ -125,8 +141,8 @@ def log2(x):
 # ---------------------------------------------------------------------------------------------
 # Arc tangent
 
-ATAN_FIRST_EXP = -8   # the table covers 2^-8 ... 2^27
-ATAN_LAST_EXP = 26
+ATAN_FIRST_EXP = -8   # the table covers 2^-8 ... 2^26
+ATAN_LAST_EXP = 25
 ATAN_STEPS = 16       # sixteenths of a binade
 
 
@@ -151,31 +167,6 @@ def atan_g(z):  # (atan t - t) / t^3 with z = t^2
     return (mp.atan(t) - t) / (z * t)
 
 
-def atan_fast_error(a, m, th, tl, poly, fit_err):
-    """Bound on |hi + lo - atan a| of the fast evaluation at a (table entry m; m = 0 below 2^-8).
-
-    D = 1 + a m is 1 + a_hi m (exact) plus a_lo m (exact, |a_lo| <= 2^-27 a) with one rounding;
-    inv = 1/(1 + a m) rounded, inv26 = inv cut to 26 bits, e = 1 - inv26 D (|e| < 2^-24, two
-    roundings of 2^-78), d = n inv26 + n inv26 (e + e^2) (|dl| < 2^-24 |d|, e^3 < 2^-72 left out);
-    q = (dq (dq dq)) P(dq dq), dq = n inv within 4 u of d; lo = ((l0 + Tl) + dl) + q, l0 the error
-    of Th + dh."""
-    d = abs(atan_d(a, m))
-    if m != 0:
-        big = 1 + a * m
-        d_rel = U * (U * big + a * m * mpf(2) ** -27) / big + mpf(2) ** -72
-    else:
-        d_rel = mpf(0)
-    z = T(d).mul(T(d))
-    q = T(d).mul(z).mul(horner(poly, z))
-    q_err = q.e + d ** 3 * fit_err + 5 * U * d ** 3  # fit, and dq for d in atan(d) - d
-    l0 = U * abs(th + d)
-    l1 = l0 + abs(tl)
-    l2 = l1 + mpf(2) ** -24 * d
-    l3 = l2 + abs(q.v) + q_err
-    rounding = U * (l1 + l2 + l3) * (1 + 4 * U)
-    return abs(mp.atan(m) - th - tl) + d_rel * d + q_err + rounding
-
-
 def atan_dmax():
     worst = mpf(2) ** ATAN_FIRST_EXP  # the direct range
     for lo, hi, m in atan_intervals():
@@ -194,24 +185,100 @@ def atan_samples(lo, hi, n=6):
     return [lo + (hi - lo) * i / n for i in range(n + 1)]
 
 
-def atan_fast_bound(poly, table):
-    fit_err = max_fit_error(atan_g, poly, mpf(0), atan_dmax() ** 2)
+UNIT_STEPS = 128  # the fast evaluation's table: u = i/128, i = 0 ... 128
+UNIT_H = mpf(1) / (2 * UNIT_STEPS) * (1 + mpf(2) ** -40)
+
+
+def unit_g(u, d):
+    """(atan(u + d) - atan u - d/(1 + u^2)) / d^2."""
+    if d == 0:
+        return -u / (1 + u * u) ** 2
+    return (mp.atan(u + d) - mp.atan(u) - d / (1 + u * u)) / (d * d)
+
+
+def unit_rows(k):
+    """(T0h, T0l, T1h, T1l, G) for every u: atan u as a double-double, 1/(1 + u^2) with a
+    leading part of 24 bits, and G's k coefficients (lowest degree first)."""
+    rows = []
+    for i in range(UNIT_STEPS + 1):
+        u = mpf(i) / UNIT_STEPS
+        t0, t1 = mp.atan(u), 1 / (1 + u * u)
+        t0h, t1h = rn(t0), rn(t1, 24)
+        g = [rn(c) for c in fit(lambda d, u=u: unit_g(u, d), -UNIT_H, UNIT_H, k)]
+        rows.append((t0h, rn(t0 - t0h), t1h, rn(t1 - t1h), g))
+    return rows
+
+
+def unit_error(i, row, fit_err, d):
+    """Bound on |y - atan(u + d)| of the fast evaluation from one entry of the unit table.
+
+    lead = T0h + T1h d1 (exact: d1 = d for a single, else d's upper half, with low = T1h d2
+    exact beside it); corr = (l0 + T0l) + ((low + T1l d) + (d d) G(d)), G by Estrin's scheme;
+    y = lead_hi + corr exactly."""
+    t0h, t0l, t1h, t1l, g = row
+    u = mpf(i) / UNIT_STEPS
+    t0, t1 = mp.atan(u), 1 / (1 + u * u)
+    dt = T(d)
+    dg = dt.mul(dt).mul(estrin(g, dt))
+    dg_err = dg.e + d * d * fit_err
+    l0 = U * abs(t0h + t1h * d)
+    low = abs(t1h * d) * mpf(2) ** -26
+    s1 = low + abs(t1l * d)
+    s3 = s1 + abs(dg.v) + dg_err
+    c1 = l0 + abs(t0l)
+    corr = c1 + s3
+    rounding = U * (abs(t1l * d) + c1 + s1 + s3 + corr) * (1 + 8 * U)
+    return abs(t0 - t0h - t0l) + abs(t1 - t1h - t1l) * abs(d) + dg_err + rounding
+
+
+def atan_m_error(a, m, th, tl, poly, fit_err):
+    """Bound on |hi + lo - atan a| of the fast evaluation above 1 (table entry m).
+
+    d = n / D, D = 1 + a m, as d_hi + d_lo: with inv = 1/D rounded and cut to few bits,
+    e = 1 - inv_cut D and d = n inv_cut (1 + e + e^2 ...). For a single a every product is
+    exact (D too), |e| < 2^-22 and e^3 < 2^-66 is left out; for any other double, D's a_lo m
+    (2^-21 of it) is rounded once (2^-74), |e| < 2^-24 and e^3 < 2^-72 is left out.
+    q = (dq (dq dq)) P(dq dq) by Estrin's scheme, dq = n inv within 4 u of d;
+    lo = ((l0 + Tl) + dl) + q, l0 the error of Th + dh, |dl| < 2^-21 |d|."""
+    d = abs(atan_d(a, m))
+    d_rel = mpf(2) ** -65.9
+    z = T(d).mul(T(d))
+    q = T(d).mul(z).mul(estrin(poly, z))
+    q_err = q.e + d ** 3 * fit_err + 5 * U * d ** 3  # fit, and dq for d in atan(d) - d
+    l0 = U * abs(th + d)
+    l1 = l0 + abs(tl)
+    l2 = l1 + mpf(2) ** -21 * d
+    l3 = l2 + abs(q.v) + q_err
+    rounding = U * (l1 + l2 + l3) * (1 + 4 * U)
+    return abs(mp.atan(m) - th - tl) + d_rel * d + q_err + rounding
+
+
+def atan_fast_bound(k, m_poly, table):
+    """The unit table's rows with k coefficients, and the fast evaluation's bound: the unit
+    table below 1, the m table above, pi/2 - 1/a above 2^26."""
+    rows = unit_rows(k)
     worst = mpf(0)
-    # Direct range (m = 0).
-    for a in [mpf(2) ** -27 * (mpf(2) ** mpf(i) / 4) for i in range(0, 88)]:
-        if a >= mpf(2) ** ATAN_FIRST_EXP:
-            break
-        worst = max(worst, atan_fast_error(a, mpf(0), mpf(0), mpf(0), poly, fit_err) / mp.atan(a))
+    for i, row in enumerate(rows):
+        u = mpf(i) / UNIT_STEPS
+        fit_err = max_fit_error(lambda d: unit_g(u, d), row[4], -UNIT_H, UNIT_H)
+        ds = [UNIT_H * j / 8 for j in range(-8, 9)]
+        if i == 0:
+            ds = [d for d in ds if d > 0] + [mpf(2) ** -e for e in range(9, 28)]
+        for d in ds:
+            if 0 < u + d <= 1:
+                worst = max(worst, unit_error(i, row, fit_err, d) / mp.atan(u + d))
+    fit_err = max_fit_error(atan_g, m_poly, mpf(0), atan_dmax() ** 2)
     for (lo, hi, m), (th, tl) in zip(atan_intervals(), table[1:]):
-        for a in atan_samples(lo, hi):
-            worst = max(worst, atan_fast_error(a, m, th, tl, poly, fit_err) / mp.atan(a))
-    # Above 2^27: pi/2 + (pio2_lo - 1/a), 1/(3 a^3) left out.
-    pio2_hi, pio2_lo = dd(mp.pi / 2)
-    for a in (mpf(2) ** 27, mpf(2) ** 40):
+        if hi <= 1:
+            continue
+        for a in atan_samples(max(lo, mpf(1)), hi):
+            worst = max(worst, atan_m_error(a, m, th, tl, m_poly, fit_err) / mp.atan(a))
+    pio2 = dd(mp.pi / 2)
+    for a in (mpf(2) ** 26, mpf(2) ** 40):
         inv = 1 / a
-        err = U * inv + U * abs(pio2_lo - inv) + inv ** 3 / 3 + abs(mp.pi / 2 - pio2_hi - pio2_lo)
+        err = U * inv + U * abs(pio2[1] - inv) + inv ** 3 / 3 + abs(mp.pi / 2 - pio2[0] - pio2[1])
         worst = max(worst, err / mp.atan(a))
-    return worst * SAFETY
+    return rows, worst * SAFETY
 
 
 def atan_accurate_error(a, m, th, tl, head, tail, fit_err):
@@ -240,9 +307,9 @@ def atan_accurate_bound(head, tail, table):
     for (lo, hi, m), (th, tl) in zip(atan_intervals(), table[1:]):
         for a in atan_samples(lo, hi, 4):
             worst = max(worst, atan_accurate_error(a, m, th, tl, head, tail, fit_err) / mp.atan(a))
-    # Above 2^27: pi/2 - b + b^3/3 with b = 1/a as a double-double.
+    # Above 2^26: pi/2 - b + b^3/3 with b = 1/a as a double-double.
     pio2 = dd(mp.pi / 2)
-    for a in (mpf(2) ** 27, mpf(2) ** 30):
+    for a in (mpf(2) ** 26, mpf(2) ** 30):
         b = T(1 / a, 4 * U2 / a)
         b3 = b.mul(b).mul(b).mul(T(mpf(1) / 3))
         y = T(pio2[0] + pio2[1], abs(mp.pi / 2 - pio2[0] - pio2[1])).sub(b, DD_ADD).add(b3, DD_ADD)
@@ -254,21 +321,24 @@ def atan_accurate_bound(head, tail, table):
 # ---------------------------------------------------------------------------------------------
 # Sine and cosine
 
-SC_STEPS = 128  # table spacing 1/128
-SC_ENTRIES = 102  # j = 0 ... 101 (|r| may pass pi/4 by a rounding)
-CW_BITS = 20  # |k| < 2^20 in the Cody-Waite reduction
-CW_LIMIT = 2.0 ** 20  # |x| below this: |k| < 2^20
-CW_LEAST_R = mpf(2) ** -20  # smaller reduced arguments take the accurate evaluation
+STEP = mp.pi / 256  # the fast evaluation's reduction step and table spacing
+SC_ROWS = 256  # rows 0 ... 127: (sin c, cos c), rows 128 ... 255: (cos c, -sin c), c = j STEP
+CW_BITS = 22  # |K| < 2^22 in the Cody-Waite reduction
+CW_LIMIT = 2.0 ** 15  # |x| below this: |K| < 2^22
+CW_LEAST_S = mpf(2) ** -20  # smaller reduced arguments of row 0 take the accurate evaluation
 
 
-def sc_table():
+def sc_table(rows=SC_ROWS):
+    """(Ph, Pl, Qh, Ql) a row, Ph and Qh of 26 bits; rows 256 ... 511 are rows 0 ... 255 negated
+    (the half turn)."""
     out = []
-    for j in range(SC_ENTRIES):
-        c = mpf(j) / SC_STEPS
-        s, co = mp.sin(c), mp.cos(c)
-        sh = rn(s, 26)
-        ch = rn(co, 26)
-        out.append((sh, rn(s - sh), ch, rn(co - ch)))
+    for row in range(rows):
+        c = (row % 128) * STEP
+        p, q = (mp.sin(c), mp.cos(c)) if row % 256 < 128 else (mp.cos(c), -mp.sin(c))
+        if row >= 256:
+            p, q = -p, -q
+        ph, qh = rn(p, 26), rn(q, 26)
+        out.append((ph, rn(p - ph), qh, rn(q - qh)))
     return out
 
 
@@ -286,91 +356,84 @@ def cos_g(z):  # (cos t - 1) / t^2
     return (mp.cos(t) - 1) / z
 
 
-def sc_fast_error(a, table, cosine, ps_poly, pc_poly, ps_fit, pc_fit):
-    """Bound on |hi + lo - f(a)| of the fast evaluation, f = sin or cos, a = c + s exactly and the
-    reduced argument's low part al (|al| <= u a) taken in by the derivative Qf - Pf s.
+def sc_fast_error(s, row, table, ps_poly, pc_poly, ps_fit, pc_fit, al):
+    """Bound on |hi + lo - f| of the fast evaluation of f = P cos(s + sl) + Q sin(s + sl), (P, Q)
+    the row's, |sl| <= al taken in by the derivative Qf (1 + pc) - Pf (s + ps), relative to |f|.
 
     lead: Ph + Qh s1 (fast two-sum, exact); Qh s2 exact (|s2| <= 2^-26 |s|);
-    small = ((Ql s + (Qf - Pf s) al) + Pl) + Qh s2; corr = ((small + Qf ps) + Pf pc) + l0."""
-    j = int(mp.floor(a * SC_STEPS + mpf(1) / 2))  # as the evaluation takes it
-    sh, sl, ch, cl = table[j]
-    c = mpf(j) / SC_STEPS
-    s = a - c
+    small = ((Ql s + der sl) + Pl) + Qh s2; corr = (small + l0) + (Qf ps + Pf pc)."""
+    ph, pl, qh, ql = table[row]
+    c = (row % 128) * STEP
+    p_true, q_true = (mp.sin(c), mp.cos(c)) if row < 128 else (mp.cos(c), -mp.sin(c))
+    exact = p_true * mp.cos(s) + q_true * mp.sin(s)
     sa = abs(s)
-    if cosine:
-        ph, pl, qh, ql = ch, cl, -sh, -sl
-        exact = mp.cos(a)
-        p_true, q_true = mp.cos(c), -mp.sin(c)
-    else:
-        ph, pl, qh, ql = sh, sl, ch, cl
-        exact = mp.sin(a)
-        p_true, q_true = mp.sin(c), mp.cos(c)
     dp = abs(p_true - ph - pl)
     dq = abs(q_true - qh - ql)
     z = T(sa).mul(T(sa))
-    ps = T(sa).mul(z).mul(horner(ps_poly, z))
+    ps = T(sa).mul(z).mul(estrin(ps_poly, z))
     ps_err = ps.e + sa ** 3 * ps_fit
-    pc = z.mul(horner(pc_poly, z))
+    pc = z.mul(estrin(pc_poly, z))
     pc_err = pc.e + sa * sa * pc_fit
     pf_err = U * abs(p_true) + dp
     qf_err = U * abs(q_true) + dq
-    al = U * a
     der = abs(q_true) + abs(p_true) * sa
+    # the derivative's own error: Qf and Pf, pc and ps, four roundings
+    der_err = qf_err + pf_err * sa + abs(q_true) * pc_err + abs(p_true) * ps_err + 5 * U * der
     t1 = abs(ql) * sa
     t2 = t1 + der * al
     t3 = t2 + abs(pl)
     t4 = t3 + abs(qh) * sa * mpf(2) ** -26
-    t5 = t4 + abs(q_true) * abs(ps.v)
-    t6 = t5 + abs(p_true) * abs(pc.v)
-    t7 = t6 + U * abs(ph + qh * s)
-    rounding = U * (t1 + 2 * der * al + t2 + t3 + t4 + abs(q_true * ps.v) + t5 + abs(p_true * pc.v)
+    t5 = t4 + U * abs(ph + qh * s)
+    t6 = abs(q_true) * abs(ps.v) + abs(p_true) * abs(pc.v)
+    t7 = t5 + t6
+    rounding = U * (t1 + 2 * der * al + t2 + t3 + t4 + t5 + abs(q_true * ps.v) + abs(p_true * pc.v)
                     + t6 + t7) * (1 + 8 * U)
     err = (dp + dq * sa                                   # the table
            + abs(q_true) * ps_err + qf_err * abs(ps.v)    # Q (sin s - s)
            + abs(p_true) * pc_err + pf_err * abs(pc.v)    # P (cos s - 1)
-           + al * (sa * sa + 4 * U + dp + dq) + al * al   # the derivative's error
+           + der_err * al + al * al                       # the low part through the derivative
            + rounding)
     return err / abs(exact)
 
 
-def sc_fast_bound(table, ps_poly, pc_poly, smax):
+def sc_fast_bound(table, ps_poly, pc_poly, smax, al):
     ps_fit = max_fit_error(sin_g, ps_poly, mpf(0), smax ** 2)
     pc_fit = max_fit_error(cos_g, pc_poly, mpf(0), smax ** 2)
     worst = mpf(0)
-    top = mp.pi / 4 * (1 + mpf(2) ** -40)
-    for j in range(len(table)):
-        c = mpf(j) / SC_STEPS
-        lo = max(c - mpf(1) / (2 * SC_STEPS), mpf(2) ** -26 if j == 0 else mpf(0))
-        hi = min(c + mpf(1) / (2 * SC_STEPS), top)
-        if lo > hi:
-            continue
-        pts = [lo + (hi - lo) * i / 8 for i in range(9)]
-        if j == 0:
-            pts += [mpf(2) ** -e for e in range(9, 27)]
-        for a in pts:
-            for cosine in (False, True):
-                worst = max(worst, sc_fast_error(a, table, cosine, ps_poly, pc_poly, ps_fit, pc_fit))
+    pts = [smax * i / 8 for i in range(-8, 9)]
+    for row in range(SC_ROWS):
+        here = pts
+        if row == 0:  # sin s itself: from the least s the fast evaluation takes
+            here = [p for p in pts if abs(p) >= CW_LEAST_S]
+            here += [sg * mpf(2) ** -e for e in range(8, 21) for sg in (1, -1)]
+        for s in here:
+            worst = max(worst, sc_fast_error(s, row, table, ps_poly, pc_poly, ps_fit, pc_fit, al))
     return worst
 
 
 def cody_waite():
-    pio2 = mp.pi / 2
-    p1 = rn(pio2, 53 - CW_BITS)
-    p2 = rn(pio2 - p1, 53 - CW_BITS)
-    p3 = rn(pio2 - p1 - p2)
+    """STEP in three parts of 31, 31 and 53 bits: K P1 and K P2 exact for |K| < 2^22; s = t2h,
+    sl = t2l - K P3 with (t2h, t2l) = x - K P1 - K P2 exactly. The absolute error of s + sl,
+    relative to the least result the fast evaluation takes from it (|s| >= CW_LEAST_S in row 0,
+    sin(STEP/2) in the others), and the largest |sl|."""
+    p1 = rn(STEP, 53 - CW_BITS)
+    p2 = rn(STEP - p1, 53 - CW_BITS)
+    p3 = rn(STEP - p1 - p2)
     kmax = mpf(2) ** CW_BITS
-    # k (pi/2 - P1 - P2 - P3), the rounding of k P3 and of (t2l - k P3), t2l <= u |t2h|.
-    err = kmax * abs(pio2 - p1 - p2 - p3) + 2 * U * kmax * abs(p3) + U * U * mp.pi / 4
-    return p1, p2, p3, err / CW_LEAST_R
+    # K (STEP - P1 - P2 - P3); the roundings of K P3 and of t2l - K P3 (t2l <= u |t2h|).
+    kp3 = kmax * abs(p3)
+    err = kmax * abs(STEP - p1 - p2 - p3) + U * kp3 + U * (U * STEP / 2 + kp3)
+    least = min(CW_LEAST_S, mp.sin(STEP / 2))
+    return p1, p2, p3, err / least, (U * STEP / 2 + kp3) * (1 + 2 * U)
 
 
 def integer_reduction_bound():
-    # The window of 2/pi ends 2^-202 quarter turns below the fraction's bit; the reduced argument
-    # of a double is never below 2^-70 (far from it); the fraction to a double-double (53 bits
-    # exact, the next 63 rounded, the rest dropped below 2^-115 relative), times pi/2 as a
-    # double-double.
+    # The window of 2/pi ends 2^-202 quarter turns below the fraction's bit (2^-195 steps); the
+    # reduced argument of a double is never below 2^-70 (far from it); the fraction to a
+    # double-double (53 bits exact, the next 63 rounded, the rest dropped below 2^-115
+    # relative), times pi/2 (or STEP = pi/2 2^-7) as a double-double.
     pio2 = dd(mp.pi / 2)
-    window = mpf(2) ** -201 / mpf(2) ** -70
+    window = mpf(2) ** -194 / mpf(2) ** -70
     convert = U * 2 * U + mpf(2) ** -115
     return window + convert + DD_MUL + abs(mp.pi / 2 - pio2[0] - pio2[1]) / (mp.pi / 2)
 
@@ -435,10 +498,16 @@ def main():
     dmax = atan_dmax()
     zmax = dmax * dmax
 
-    def atan_fast_make(n):
-        return [rn(c) for c in fit(atan_g, mpf(0), zmax, n)]
+    # Above 1: four terms of atan(t)/t^3 in t^2 (more change the bound by less than an eighth).
+    m_poly = [rn(c) for c in fit(atan_g, mpf(0), zmax, 4)]
+    made = {}
 
-    atan_poly, atan_fast, n_af = fewest(atan_fast_make, lambda p: atan_fast_bound(p, table), 3, 9)
+    def atan_fast_make(k):
+        made[k] = atan_fast_bound(k, m_poly, table)
+        return k
+
+    n_af = fewest(atan_fast_make, lambda k: made[k][1], 5, 10)[0]
+    unit, atan_fast = made[n_af]
 
     def atan_acc_make(n):
         return split_head_tail(fit(atan_g, mpf(0), zmax, n), 4)
@@ -448,16 +517,16 @@ def main():
 
     # Sine and cosine.
     sct = sc_table()
-    smax = mpf(1) / (2 * SC_STEPS)
+    smax = STEP / 2 * (1 + mpf(2) ** -20)
 
     def sc_make(n):
         return ([rn(c) for c in fit(sin_g, mpf(0), smax ** 2, n)],
-                [rn(c) for c in fit(cos_g, mpf(0), smax ** 2, n + 1)])
+                [rn(c) for c in fit(cos_g, mpf(0), smax ** 2, n)])
 
-    p1, p2, p3, cw_rel = cody_waite()
+    p1, p2, p3, cw_rel, cw_low = cody_waite()
     red_rel = integer_reduction_bound()
     (sin_poly, cos_poly), sc_eval, n_sc = fewest(
-        sc_make, lambda p: sc_fast_bound(sct, p[0], p[1], smax), 2, 7)
+        sc_make, lambda p: sc_fast_bound(sct, p[0], p[1], smax, cw_low), 2, 7)
     sc_fast = (sc_eval + max(cw_rel, red_rel)) * SAFETY
 
     top = mp.pi / 4 * (1 + mpf(2) ** -40)
@@ -475,7 +544,7 @@ def main():
     pio2 = dd(mp.pi / 2)
 
     report = [
-        ("arc tangent, fast", atan_fast, f"{n_af} terms"),
+        ("arc tangent, fast", atan_fast, f"{n_af} terms an entry"),
         ("arc tangent, accurate", atan_acc, f"{len(atan_head)} + {len(atan_tail)} terms"),
         ("sine and cosine, fast", sc_fast, f"{len(sin_poly)} + {len(cos_poly)} terms; "
                                            f"reduction 2^{log2(cw_rel):.1f} (Cody-Waite), "
@@ -513,23 +582,32 @@ def main():
             + bound("kNumSinCosFastBound", sc_fast)
             + bound("kNumSinCosAccurateBound", sc_acc)
             + f"constexpr NumDd kNumHalfPi = {{{hexd(pio2[0])}, {hexd(pio2[1])}}};\n"
-            + f"constexpr double kNumTwoOverPi = {hexd(rn(2 / mp.pi))};\n"
-            + f"// pi/2 in three parts of {53 - CW_BITS}, {53 - CW_BITS} and 53 bits: k P1 and k P2 are exact for |k| < 2^{CW_BITS}.\n"
-            + f"constexpr double kNumHalfPi1 = {hexd(p1)};\n"
-            + f"constexpr double kNumHalfPi2 = {hexd(p2)};\n"
-            + f"constexpr double kNumHalfPi3 = {hexd(p3)};\n"
+            + f"constexpr double kNumStepsPerRadian = {hexd(rn(1 / STEP))};  // 256/pi\n"
+            + f"// pi/256 in three parts of {53 - CW_BITS}, {53 - CW_BITS} and 53 bits: K P1 and K P2 are exact for |K| < 2^{CW_BITS}.\n"
+            + f"constexpr double kNumStep1 = {hexd(p1)};\n"
+            + f"constexpr double kNumStep2 = {hexd(p2)};\n"
+            + f"constexpr double kNumStep3 = {hexd(p3)};\n"
             + f"constexpr uint64_t kNumCwLimitBits = 0x{struct.unpack('<Q', struct.pack('<d', CW_LIMIT))[0]:016x}ull;  // {CW_LIMIT:g}\n"
-            + f"constexpr double kNumCwLeastR = {hexd(CW_LEAST_R)};\n\n"
+            + f"constexpr double kNumCwLeastS = {hexd(CW_LEAST_S)};\n\n"
             + "// atan(m) for m = 0 and m = 2^e (1 + (2 j + 1) / 32), e = "
             + f"{ATAN_FIRST_EXP} ... {ATAN_LAST_EXP}, j = 0 ... 15.\n"
             + arr_dd("kNumAtanTable", table)
-            + "// (atan t - t) / t^3 in t^2, |t| <= " + f"2^{log2(dmax):.3f}\n"
-            + arr("kNumAtanPoly", atan_poly)
+            + "// The fast evaluation's table: for u = i/128, atan u (hi, lo), 1/(1 + u^2) (hi of 24 bits,\n"
+            + "// lo) and G, atan(u + d) = atan u + d/(1 + u^2) + d^2 G(d) for |d| <= 1/256.\n"
+            + f"struct NumAtanUnit {{\n    double t0_hi, t0_lo, t1_hi, t1_lo;\n    double g[{n_af}];\n}};\n"
+            + f"constexpr NumAtanUnit kNumAtanUnit[{len(unit)}] = {{\n    "
+            + ",\n    ".join("{" + ", ".join(hexd(v) for v in r[:4]) + ", {" + ", ".join(hexd(v) for v in r[4]) + "}}"
+                             for r in unit) + "};\n"
+            + "// (atan t - t) / t^3 in t^2, |t| <= " + f"2^{log2(dmax):.3f}" + ": the fast evaluation above 1\n"
+            + "// in doubles, the accurate one in double-doubles and doubles.\n"
+            + arr("kNumAtanPoly", m_poly)
             + arr_dd("kNumAtanPolyHead", atan_head_dd)
             + arr("kNumAtanPolyTail", atan_tail)
-            + "// sin(j / 128) and cos(j / 128): a leading part of 26 bits and the rest.\n"
-            + arr4("kNumSinCosTable", sct)
-            + "// (sin s - s) / s^3 and (cos s - 1) / s^2 in s^2, |s| <= 1/256.\n"
+            + "// (P, Q) = (sin c, cos c) in rows j = 0 ... 127 and (cos c, -sin c) in rows 128 + j,\n"
+            + "// c = j pi/256, and their negatives in rows 256 ... 511: a leading part of 26 bits and\n"
+            + "// the rest of each.\n"
+            + arr4("kNumSinCosTable", sc_table(2 * SC_ROWS))
+            + "// (sin s - s) / s^3 and (cos s - 1) / s^2 in s^2, |s| <= pi/512.\n"
             + arr("kNumSinPoly", sin_poly)
             + arr("kNumCosPoly", cos_poly)
             + "// The same for |r| <= pi/4, to double-double precision.\n"

@@ -53,6 +53,22 @@ NUM_INLINE double num_horner(const double (&c)[N], double z) {
     return p;
 }
 
+// Estrin's scheme, lowest degree first, as (c0 + c1 z) + z^2 ((c2 + c3 z) + z^2 (...)): shorter
+// chains than Horner's, the fast evaluations' latency.
+template <size_t N, size_t I = 0>
+NUM_INLINE double num_estrin_from(const double (&c)[N], double z, double z2) {
+    if constexpr (N - I == 1)
+        return c[I];
+    else if constexpr (N - I == 2)
+        return c[I + 1] * z + c[I];
+    else
+        return (c[I + 1] * z + c[I]) + z2 * num_estrin_from<N, I + 2>(c, z, z2);
+}
+template <size_t N>
+NUM_INLINE double num_estrin(const double (&c)[N], double z) {
+    return num_estrin_from<N>(c, z, z * z);
+}
+
 // The tail in doubles on z.hi, then the head in double-doubles.
 template <size_t H, size_t N>
 inline NumDd num_horner_dd(const NumDd (&head)[H], const double (&tail)[N], NumDd z) {
