@@ -73,7 +73,9 @@ NUM_INLINE double cut(double x, int bits) {
 // of 29 bits or fewer (`kShortD`; else d is split in halves).
 template <bool kShortD>
 NUM_INLINE NumDd atan_unit(double b) {
-    const int32_t i = static_cast<int32_t>(b * 128 + 0.5);  // 0 ... 128
+    // i rounded half up from b 256 (exact): b * 128 + 0.5 could round up to the next i, and
+    // b − u would then not be exact.
+    const int32_t i = (static_cast<int32_t>(b * 256) + 1) >> 1;  // 0 ... 128
     const NumAtanUnit& t = kNumAtanUnit[i];
     const double d = b - i * (1.0 / 128);
     NumDd lead;
@@ -169,10 +171,14 @@ NumTrigApprox num_atan_accurate(double x) {
     if (atan_special(x, abits, special)) return {special, 0, true};
     const double a = num_from_bits(abits);
     if (abits >= kHugeBits) {
-        // pi/2 − b + b^3/3, b = 1/a as a double-double.
+        // pi/2 − b + b^3/3, b = 1/a as a double-double (above 2^500 b alone: Veltkamp's split
+        // would overflow, and pi/2 − b rounds to pi/2 far from any midpoint).
         const double bh = 1 / a;
-        const NumDd p = num_dd_two_prod(bh, a);
-        const NumDd b = {bh, ((1 - p.hi) - p.lo) * bh};
+        NumDd b = {bh, 0};
+        if (a < 0x1p500) {
+            const NumDd p = num_dd_two_prod(bh, a);
+            b.lo = ((1 - p.hi) - p.lo) * bh;
+        }
         NumDd y = num_dd_add(kNumHalfPi, num_dd_neg(b));
         y = num_dd_add(y, {bh * bh * bh / 3, 0});
         return num_rounding_test(num_dd_flip(y, num_bits_of(x) & ~kNumAbsBits), kNumAtanAccurateBound);
