@@ -52,7 +52,7 @@ NUM_INLINE NumDd atan_quotient(double n, NumDd den) {
     return {dh, (((n - p.hi) - p.lo) - dh * den.lo) * inv};
 }
 
-// The fast evaluation outside 2^-27 ... 2^27: the special results, and pi/2 − 1/a.
+// The fast evaluation outside 2^-27 ... 2^26: the special results, and pi/2 − 1/a.
 __attribute__((noinline)) NumTrigApprox atan_fast_outside(double x) {
     const uint64_t abits = num_bits_of(x) & kNumAbsBits;
     double special;
