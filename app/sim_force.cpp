@@ -20,6 +20,7 @@
 #include "app/sim_force_kernel.h"
 #include "app/sim_state.h"
 #include "runtime/text/number_text.h"
+#include "runtime/text/number_trig.h"
 #include "runtime/text/random_timer.h"
 
 int64_t sim_force_pairs = 0;
@@ -73,11 +74,11 @@ SimForceKernel g_kernel = nullptr;
 inline float part(float num, float den, double strength, double deg) {
     float r = static_cast<float>((static_cast<double>(num) + 1e-7) /
                                  (static_cast<double>(den) + 1e-7));
-    float a = static_cast<float>(std::atan(static_cast<double>(r)) / deg);
+    float a = static_cast<float>(num_atan(static_cast<double>(r)) / deg);
     if (den < 0) a = static_cast<float>(static_cast<double>(a) + 180);
     if (a < 0) a = static_cast<float>(static_cast<double>(a) + 360);
     float arg = static_cast<float>(deg * (static_cast<double>(a) + 180));
-    return static_cast<float>(std::cos(static_cast<double>(arg)) * strength);
+    return static_cast<float>(num_cos(static_cast<double>(arg)) * strength);
 }
 
 // One pair's contribution added to the force (fx, fy, fz) of the subject at (px, py, pz).
@@ -239,10 +240,10 @@ inline float& particle(float* base, int32_t s, int32_t p, int32_t c) {
 void sim_force_set_threads(int32_t threads) { g_threads_wanted = threads; }
 int32_t sim_force_threads() { return threads_in_use(); }
 
-float sim_force_angle(double r, double deg) { return static_cast<float>(std::atan(r) / deg); }
+float sim_force_angle(double r, double deg) { return static_cast<float>(num_atan(r) / deg); }
 
 float sim_force_cosine(double arg, double strength) {
-    return static_cast<float>(std::cos(arg) * strength);
+    return static_cast<float>(num_cos(arg) * strength);
 }
 
 void sim_force_pair(const float* p, const float* q, double strength, double deg, float* f) {

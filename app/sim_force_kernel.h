@@ -55,8 +55,9 @@ constexpr double kSimForceLeastStrength = 0x1p-60;
 constexpr double kSimForceMostStrength = 0x1p60;
 
 // A vector kernel trusts its own arc tangent or cosine value x only when x lies more than this
-// many double ulps from a midpoint between two singles: the C library's value, within far fewer
-// ulps of x (the bounds in sim_force_coefficients.h), rounds to the same single there.
+// many double ulps from a midpoint between two singles: the correctly rounded value (num_atan,
+// num_cos), within far fewer ulps of x (the bounds in sim_force_coefficients.h), rounds to the
+// same single there.
 constexpr int64_t kSimForceMarginUlps = 512;
 
 // Variants of the vector kernels: the one the step uses, and two that exist for the tests only:
@@ -72,13 +73,13 @@ void sim_force_set_trial(SimForceTrial trial);
 SimForceKernel sim_force_vector_kernel(int32_t isa, SimForceTrial trial);
 // The two stages of a part as the vector kernel of `isa` computes them, n values each:
 // atan(r) / deg rounded to single for floats r, and cos(arg) x strength rounded to single for
-// floats arg; a value the margin test refuses is the C library's (sim_force_angle and
+// floats arg; a value the margin test refuses is the scalar step's (sim_force_angle and
 // sim_force_cosine). `refused` counts those when not null.
 void sim_force_vector_angles(int32_t isa, const float* r, float* out, int64_t n, int64_t* refused);
 void sim_force_vector_cosines(int32_t isa, const float* arg, double strength, float* out,
                               int64_t n, int64_t* refused);
 
-// The scalar pieces the vector kernels fall back on, with the C library's functions.
+// The scalar pieces the vector kernels fall back on, with the correctly rounded functions.
 // atan(r) / deg rounded to single.
 float sim_force_angle(double r, double deg);
 // cos(arg) × strength rounded to single.

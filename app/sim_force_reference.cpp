@@ -5,6 +5,7 @@
 #include "app/sim_force.h"
 #include "app/sim_state.h"
 #include "runtime/text/number_text.h"
+#include "runtime/text/number_trig.h"
 
 namespace {
 
@@ -13,11 +14,11 @@ namespace {
 float part(float num, float den, float strength) {
     float r = static_cast<float>((static_cast<double>(num) + 1e-7) /
                                  (static_cast<double>(den) + 1e-7));
-    float a = static_cast<float>(std::atan(static_cast<double>(r)) / static_cast<double>(sim_deg));
+    float a = static_cast<float>(num_atan(static_cast<double>(r)) / static_cast<double>(sim_deg));
     if (den < 0) a = static_cast<float>(static_cast<double>(a) + 180);
     if (a < 0) a = static_cast<float>(static_cast<double>(a) + 360);
     float arg = static_cast<float>(static_cast<double>(sim_deg) * (static_cast<double>(a) + 180));
-    return static_cast<float>(std::cos(static_cast<double>(arg)) * static_cast<double>(strength));
+    return static_cast<float>(num_cos(static_cast<double>(arg)) * static_cast<double>(strength));
 }
 
 }  // namespace

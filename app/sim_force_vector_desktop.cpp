@@ -6,10 +6,10 @@
 // - The arc tangent and the cosine are this file's own (sim_force_coefficients.h), a few double
 //   ulps from the exact values. Their results are used only after rounding to single, and a lane
 //   is trusted only when its value lies more than kSimForceMarginUlps double ulps from a midpoint
-//   between singles; there the C library's value, within a few ulps of it, rounds to the same
-//   single. Other lanes (about two in a million), and values outside what the bounds cover
-//   (zero, below the singles' normal range, NaN, cosine arguments outside 2 … 10), take the C
-//   library's value.
+//   between singles; there the correctly rounded value, within a few ulps of it, rounds to the
+//   same single. Other lanes (about two in a million), and values outside what the bounds cover
+//   (zero, below the singles' normal range, NaN, cosine arguments outside 2 … 10), take the
+//   scalar step's value (num_atan, num_cos).
 // - A lane whose distance is infinite or NaN redoes the whole pair in scalar code: NaN signs
 //   depend on the order of the operands.
 // - Everything else is the scalar step's IEEE operation; a fused multiply-add only where its
@@ -212,7 +212,7 @@ HWY_INLINE void Parts(const V (&num)[W], const V (&den)[W], const VF (&den_f)[W]
     for (int w = 0; w < W; ++w) u[w] = Single(x[w]);
 }
 
-// The same for one pair with the C library's value on the lanes a stage does not trust.
+// The same for one pair with the scalar step's value on the lanes a stage does not trust.
 template <SimForceTrial kTrial>
 HWY_NOINLINE void CarefulParts(const V (&num)[3], const V (&den)[3], const VF (&den_f)[3],
                                V strength, double strength_scalar, const Constants& c, V (&u)[3]) {
@@ -312,7 +312,7 @@ HWY_INLINE bool FastObjects(const SimForceJob& j, VF px, VF py, VF pz, int32_t q
     return hn::AllTrue(D(), ok);
 }
 
-// One object the long way: the C library's values where a stage is not trusted, and the whole
+// One object the long way: the scalar step's values where a stage is not trusted, and the whole
 // pair in scalar code where the distance is infinite or NaN.
 template <SimForceTrial kTrial>
 HWY_NOINLINE void CarefulObject(const SimForceJob& j, int32_t i, VF px, VF py, VF pz, int32_t q,

@@ -8,6 +8,7 @@
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/image.h"
 #include "runtime/input/input.h"
+#include "runtime/text/number_trig.h"
 
 int64_t sim_projected_points = 0;
 
@@ -22,33 +23,32 @@ uint32_t colour_of(float v) { return static_cast<uint32_t>(frame_float_index(v))
 void turn(float& a, float& b, float angle, double deg) {
     const float r = static_cast<float>((static_cast<double>(a) + 0.00001) /
                                        (static_cast<double>(b) + 0.00001));
-    float beta = static_cast<float>(angle + std::atan(static_cast<double>(r)) / deg);
+    float beta = static_cast<float>(angle + num_atan(static_cast<double>(r)) / deg);
     if (b < 0) beta = static_cast<float>(static_cast<double>(beta) + 180);
     if (beta < 0) beta = static_cast<float>(static_cast<double>(beta) + 360);
     const float rho = static_cast<float>(
         std::sqrt(static_cast<double>(a) * a + static_cast<double>(b) * b));
-    a = static_cast<float>(std::sin(deg * beta) * rho);
-    b = static_cast<float>(std::cos(deg * beta) * rho);
+    double sine, cosine;
+    num_sin_cos(deg * beta, sine, cosine);
+    a = static_cast<float>(sine * rho);
+    b = static_cast<float>(cosine * rho);
 }
 
-// The same turn for n points, step by step across all of them: the divisions and library
+// The same turn for n points, step by step across all of them: the divisions and function
 // calls of different points then overlap instead of each waiting on the one before.
 void turn_each(float* a, float* b, int n, float angle, double deg) {
     float r[8], beta[8], rho[8];
     double t[8], sine[8], cosine[8];
     for (int k = 0; k < n; ++k)
         r[k] = static_cast<float>((static_cast<double>(a[k]) + 0.00001) / (static_cast<double>(b[k]) + 0.00001));
-    for (int k = 0; k < n; ++k) t[k] = std::atan(static_cast<double>(r[k]));
+    for (int k = 0; k < n; ++k) t[k] = num_atan(static_cast<double>(r[k]));
     for (int k = 0; k < n; ++k) {
         beta[k] = static_cast<float>(angle + t[k] / deg);
         if (b[k] < 0) beta[k] = static_cast<float>(static_cast<double>(beta[k]) + 180);
         if (beta[k] < 0) beta[k] = static_cast<float>(static_cast<double>(beta[k]) + 360);
         rho[k] = static_cast<float>(std::sqrt(static_cast<double>(a[k]) * a[k] + static_cast<double>(b[k]) * b[k]));
     }
-    for (int k = 0; k < n; ++k) {
-        sine[k] = std::sin(deg * beta[k]);
-        cosine[k] = std::cos(deg * beta[k]);
-    }
+    for (int k = 0; k < n; ++k) num_sin_cos(deg * beta[k], sine[k], cosine[k]);
     for (int k = 0; k < n; ++k) {
         a[k] = static_cast<float>(sine[k] * rho[k]);
         b[k] = static_cast<float>(cosine[k] * rho[k]);

@@ -7,6 +7,7 @@
 #include "runtime/core/error.h"
 #include "runtime/gfx/draw.h"
 #include "runtime/gfx/pixel.h"
+#include "runtime/text/number_trig.h"
 
 namespace {
 
@@ -109,16 +110,15 @@ void gfx_circle(double x, double y, double radius, uint32_t colour, double start
     double s = 0;
     if (n > 0) {
         s = (kPi / 2) / n;
-        sin_s = std::sin(s);
-        cos_s = std::cos(s);
+        num_sin_cos(s, sin_s, cos_s);
     }
     // Inside the quick-reject bounds every sum below stays far within the int range.
     const int32_t icx = static_cast<int32_t>(cx), icy = static_cast<int32_t>(cy);
     double a0 = 0, a1 = kPi, a2 = kPi, a3 = kTwoPi;
 
     auto pie_line = [&](double angle) {
-        int32_t px = static_cast<int32_t>(std::cos(angle) * rx + 0.5);
-        int32_t py = static_cast<int32_t>(std::sin(angle) * ry - 0.5);
+        int32_t px = static_cast<int32_t>(num_cos(angle) * rx + 0.5);
+        int32_t py = static_cast<int32_t>(num_sin(angle) * ry - 0.5);
         gfx_line_pixels(icx, icy, icx + px, icy - py, colour);
     };
     auto passes = [&](double a) { return wrap ? (a <= start || a >= end) : (start <= a && a <= end); };

@@ -13,6 +13,7 @@
 #include "app_support.h"
 #include "runtime/gfx/image.h"
 #include "runtime/input/input.h"
+#include "runtime/text/number_trig.h"
 #include "runtime/text/random_timer.h"
 
 namespace {
@@ -22,12 +23,12 @@ namespace {
 void ref_turn(float& a, float& b, float angle) {
     const double deg = sim_deg;
     const float r = static_cast<float>((static_cast<double>(a) + 0.00001) / (static_cast<double>(b) + 0.00001));
-    float beta = static_cast<float>(angle + std::atan(static_cast<double>(r)) / deg);
+    float beta = static_cast<float>(angle + num_atan(static_cast<double>(r)) / deg);
     if (b < 0) beta = static_cast<float>(static_cast<double>(beta) + 180);
     if (beta < 0) beta = static_cast<float>(static_cast<double>(beta) + 360);
     const float rho = static_cast<float>(std::sqrt(static_cast<double>(a) * a + static_cast<double>(b) * b));
-    a = static_cast<float>(std::sin(deg * beta) * rho);
-    b = static_cast<float>(std::cos(deg * beta) * rho);
+    a = static_cast<float>(num_sin(deg * beta) * rho);
+    b = static_cast<float>(num_cos(deg * beta) * rho);
 }
 void ref_project(float x, float y, float z, float& px, float& py) {
     sim_mouse_event = static_cast<float>(frame_float_index(sim_mouse_event) | input_mouse_poll());

@@ -1,7 +1,7 @@
 // Both stages of the vector kernels over every input they can receive, against the scalar step's
-// C library results: every float ratio r to atan(r) / deg, and every float cosine argument the
-// step can meet (2 … 10) to cos × strength for the strengths a rule can name. Minutes; not in the
-// default run.
+// results (num_atan, num_cos): every float ratio r to atan(r) / deg, and every float cosine
+// argument the step can meet (2 … 10) to cos × strength for the strengths a rule can name.
+// Minutes; not in the default run.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The vector kernels' two stages against the scalar step's, over float inputs: atan(r) / deg and
 // cos(arg) × strength rounded to single must be the same single for every input, whether the
-// margin test trusted the kernel's own value or sent the lane to the C library.
+// margin test trusted the kernel's own value or sent the lane to the scalar step's functions.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -11,7 +11,7 @@
 struct StageGap {
     int64_t checked = 0;    // inputs compared
     int64_t differing = 0;  // results whose bits differ from the scalar step's
-    int64_t refused = 0;    // lanes the margin test sent to the C library
+    int64_t refused = 0;    // lanes the margin test sent to the scalar step's functions
     uint32_t first_differing = 0;  // bit pattern of the first such input
 };
 

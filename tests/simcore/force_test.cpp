@@ -7,7 +7,9 @@
 
 #include "app/sim_cells.h"
 #include "app/sim_force.h"
+#include "app/sim_force_kernel.h"
 #include "app/sim_state.h"
+#include "runtime/text/number_trig.h"
 #include "runtime/text/random_timer.h"
 #include "simcore/simcore_support.h"
 
@@ -283,6 +285,48 @@ TEST_F(TrajectoryTest, ManyThreadsOnALargeSwarm) {
     sim_force_step();
     EXPECT_EQ(simcore_particle_bits(), ref);
     EXPECT_GT(sim_force_pairs, 4096);
+}
+
+// The force step's two stages on the arguments nearest a midpoint between singles: each single
+// moves when its double moves by one or two ulps (`moved`, in the direction given), so only
+// the correctly rounded double gives it.
+TEST(ForceStages, NearTiesGiveTheCorrectlyRoundedSingles) {
+    const double deg = 0.017453292f;
+    auto bits = [](float f) {
+        uint32_t b;
+        std::memcpy(&b, &f, 4);
+        return b;
+    };
+    auto moved = [](double d, int ulps) {
+        for (int i = 0; i < std::abs(ulps); ++i) d = std::nextafter(d, ulps > 0 ? HUGE_VAL : -HUGE_VAL);
+        return d;
+    };
+    const struct {
+        float r;
+        uint32_t want;
+        int ulps;
+    } angles[] = {{2091082.75f, 0x42b3fffd, -2}, {-2091082.75f, 0xc2b3fffd, 2}};
+    for (const auto& c : angles) {
+        EXPECT_EQ(bits(sim_force_angle(c.r, deg)), c.want) << c.r;
+        EXPECT_NE(bits(static_cast<float>(moved(num_atan(c.r), c.ulps) / deg)), c.want) << c.r;
+    }
+    const struct {
+        float arg;
+        double strength;
+        uint32_t want;
+        int ulps;
+    } cosines[] = {
+        {3.12856054f, 3, 0xc03ffbd4, 1},  {3.12856054f, -3, 0x403ffbd4, 1},
+        {3.12856054f, 6, 0xc0bffbd4, 1},  {3.12856054f, -6, 0x40bffbd4, 1},
+        {3.25966477f, 3, 0xc03ea9c8, -2}, {3.25966477f, -3, 0x403ea9c8, -2},
+        {3.25966477f, 6, 0xc0bea9c8, -2}, {3.25966477f, -6, 0x40bea9c8, -2},
+        {7.04241943f, 7, 0x40a27b3e, -2}, {7.04241943f, -7, 0xc0a27b3e, -2},
+    };
+    for (const auto& c : cosines) {
+        EXPECT_EQ(bits(sim_force_cosine(c.arg, c.strength)), c.want) << c.arg << " x " << c.strength;
+        EXPECT_NE(bits(static_cast<float>(moved(num_cos(c.arg), c.ulps) * c.strength)), c.want)
+            << c.arg << " x " << c.strength;
+    }
 }
 
 }  // namespace

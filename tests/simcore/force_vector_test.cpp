@@ -14,6 +14,7 @@
 #include "app/sim_force.h"
 #include "app/sim_force_kernel.h"
 #include "app/sim_state.h"
+#include "runtime/text/number_trig.h"
 #include "simcore/force_library_check.h"
 #include "simcore/simcore_support.h"
 
@@ -201,11 +202,11 @@ double moved(double v, int64_t ulps) {
 // The x part of a pair as the straightforward step computes it, both library results moved.
 float x_part(float dx, float dz, double strength, double deg, int64_t ulps) {
     const float r = static_cast<float>((dx + 1e-7) / (dz + 1e-7));
-    float a = static_cast<float>(moved(std::atan(static_cast<double>(r)) / deg, ulps));
+    float a = static_cast<float>(moved(num_atan(static_cast<double>(r)) / deg, ulps));
     if (dz < 0) a = static_cast<float>(a + 180.0);
     if (a < 0) a = static_cast<float>(a + 360.0);
     const float arg = static_cast<float>(deg * (a + 180.0));
-    return static_cast<float>(moved(std::cos(static_cast<double>(arg)) * strength, ulps));
+    return static_cast<float>(moved(num_cos(static_cast<double>(arg)) * strength, ulps));
 }
 
 TEST_F(ForceFixture, NudgedLibraryStaysExactOnlyWithTheRoundingCheck) {
@@ -226,7 +227,7 @@ TEST_F(ForceFixture, NudgedLibraryStaysExactOnlyWithTheRoundingCheck) {
         float r = static_cast<float>(std::tan(midpoint * deg));
         for (int step = 0; step < 8; ++step, r = std::nextafter(r, 0.0f)) {
             int64_t bits;
-            const double angle = std::atan(static_cast<double>(r)) / deg;
+            const double angle = num_atan(static_cast<double>(r)) / deg;
             std::memcpy(&bits, &angle, 8);
             const int64_t below = 0x10000000 - (bits & 0x1FFFFFFF);
             if (below < 50 || below > 200) continue;
