@@ -216,6 +216,7 @@ SimFileRead sim_swarm_read_file(const std::string& path, SimSwarm& out, bool& cl
 }
 
 int sim_swarm_check_option(FILE* err) {
+    g_given = false;
     if (frame_options.swarm.empty()) return -1;
     std::string why;
     if (!sim_swarm_decode(frame_options.swarm, g_option, why)) {

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "app/sim_cells.h"
+#include "app/sim_main.h"
 #include "app/sim_panel.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
 #include "app/sim_swarm.h"
 #include "app/sim_swarm_code.h"
 #include "runtime/core/error.h"
+#include "runtime/frame/options.h"
 #include "runtime/frame/restart.h"
 #include "runtime/text/number_text.h"
 #include "simcore/simcore_support.h"
@@ -380,6 +382,76 @@ TEST_F(SwarmState, AStateFileNoCodeCanHoldIsRefusedAndClampedValuesAreTold) {
     EXPECT_EQ(frame_error.error_number, 0u) << "the reading leaves no error pending";
     EXPECT_EQ(sim_swarm_read_file("none.dat", s, clamped, why), SimFileRead::missing);
     EXPECT_TRUE(simcore_dialogs.empty());
+}
+
+// What a FILE written by the code under test holds.
+std::string written(FILE* f) {
+    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    std::fclose(f);
+    return text;
+}
+
+TEST_F(SwarmState, TheOptionsTakeTheCodeAndAStateFileHoldingItLoadsAsItIs) {
+    const std::string factory = "1MSMAoBQCvKgAAAwAAyBkDIMkDwU7rVv";
+    SimSwarm other = sim_swarm_factory();
+    other.species = 4;
+    other.start = 9;
+    // The state file: the factory swarm, and a rule of a hidden species that no code holds.
+    sim_set_cell(kSimRowRule + 40 * 5 + 5, kSimColValue, 1);
+    write_state_file("kavaro.dat");
+    sim_state_path = "kavaro.dat";
+    struct Case {
+        std::string swarm;
+        bool pending;
+        int32_t start;
+    } cases[] = {{factory, false, 0}, {sim_swarm_encode(other), true, 9}};
+    for (const Case& c : cases) {
+        frame_options = FrameOptions{};
+        frame_options.swarm = c.swarm;
+        sim_start_draws = 0;
+        EXPECT_EQ(sim_swarm_check_option(stderr), -1);
+        EXPECT_EQ(sim_swarm_take_options(stdout, stderr), -1);
+        EXPECT_EQ(sim_swarm_pending, c.pending) << c.swarm;
+        EXPECT_EQ(sim_start_draws, c.start) << "the code's start number counts as --start";
+    }
+    // --start wins over the code's.
+    frame_options.start_draws = 3;
+    sim_start_draws = 3;
+    EXPECT_EQ(sim_swarm_take_options(stdout, stderr), -1);
+    EXPECT_EQ(sim_start_draws, 3);
+
+    FILE* err = std::tmpfile();
+    frame_options.swarm = factory.substr(0, 20);
+    EXPECT_EQ(sim_swarm_check_option(err), 2);
+    EXPECT_EQ(written(err), "kavaro: the swarm code is damaged (it is cut short)\n");
+    EXPECT_FALSE(sim_swarm_given());
+
+    // --code: the state file's code (with --start's number); a file that cannot give one.
+    frame_options = FrameOptions{};
+    frame_options.code = true;
+    frame_options.start_draws = 42;
+    sim_start_draws = 42;
+    FILE* out = std::tmpfile();
+    err = std::tmpfile();
+    EXPECT_EQ(sim_swarm_take_options(out, err), 0);
+    SimSwarm printed;
+    std::string why, text = written(out);
+    ASSERT_TRUE(sim_swarm_decode(text, printed, why)) << text;
+    EXPECT_EQ(printed.start, 42);
+    printed.start = 0;
+    EXPECT_EQ(sim_swarm_encode(printed), factory);
+    EXPECT_EQ(written(err), "");
+    frame_options.code_file = "none.dat";
+    out = std::tmpfile();
+    err = std::tmpfile();
+    EXPECT_EQ(sim_swarm_take_options(out, err), 2);
+    EXPECT_EQ(written(out), "");
+    EXPECT_NE(written(err).find("none.dat: there is no such file\n"), std::string::npos);
+    frame_options = FrameOptions{};
+    sim_start_draws = 0;
+    sim_swarm_check_option(stderr);
 }
 
 }  // namespace
