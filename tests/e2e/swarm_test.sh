@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Swarm codes. A damaged, cut, lengthened or foreign code ends with status 2 and one line
 # saying which, before any window, nothing written; --code prints the code of a state file, of
-# a preset and of the state a start would load; a preset and its code (with the same start
-# number, and with the start number in the code) record the same PNG files byte for byte, and
-# the end line of a --swarm run names the code; m saves the swarm to the --state file.
+# a preset and of the state a start would load; three presets and their codes (with the same
+# start number, and with the start number in the code) record the same PNG files byte for byte,
+# and the end line of a --swarm run names the code; m saves the swarm to the --state file.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1" "$2"
