@@ -13,6 +13,7 @@
 #include "app/sim_panel.h"
 #include "app/sim_saved_state.h"
 #include "app/sim_state.h"
+#include "app/sim_swarm.h"
 #include "app/sim_view.h"
 #include "runtime/frame/open_request.h"
 #include "runtime/frame/options.h"
@@ -43,6 +44,18 @@ std::string shell_word(const std::string& s) {
     return q + "'";
 }
 
+// What the line that ends a recording names to make the same run again: the swarm code given,
+// with this start's warm-up count in it, else the state file or the preset and the count.
+std::string origin_words() {
+    if (sim_swarm_given()) {
+        SimSwarm s = sim_swarm_option();
+        s.start = sim_warmup_draws;
+        return "--swarm " + sim_swarm_encode(s);
+    }
+    return (sim_preset_path.empty() ? g_state_words : g_preset_words) + " --start " +
+           std::to_string(sim_warmup_draws);
+}
+
 // The handler whose number is handler_id; it ends with a restart.
 void run_handler() {
     if (frame_error.handler_id == kSimHandlerFactoryReset) sim_factory_reset();
@@ -50,7 +63,7 @@ void run_handler() {
 
 }  // namespace
 
-void sim_take_options() {
+int sim_take_options() {
     sim_start_draws = frame_options.start_draws;
     sim_state_path = frame_options.state_file.empty() ? "kavaro.dat" : frame_options.state_file;
     sim_preset_path = frame_options.preset_file;
@@ -60,6 +73,7 @@ void sim_take_options() {
     g_state_words = "--state " + shell_word(state);
     g_preset_words = "--preset " + shell_word(frame_options.preset);
     if (!frame_options.state_file.empty()) g_preset_words += " " + g_state_words;
+    return sim_swarm_take_options(stdout, stderr);
 }
 
 void sim_start_up() {
@@ -80,8 +94,7 @@ void sim_start_up() {
         FRAME_CP();
     }
     // The same state and the same count make the same run again.
-    record_note_origin((sim_preset_path.empty() ? g_state_words : g_preset_words) + " --start " +
-                       std::to_string(sim_warmup_draws));
+    record_note_origin(origin_words());
     sim_init_state();
     FRAME_CP();
     sim_load_state();
@@ -89,6 +102,8 @@ void sim_start_up() {
     sim_resetting = 0;
     FRAME_CP();
     sim_build_cells();
+    FRAME_CP();
+    sim_swarm_note_loaded();
     FRAME_CP();
     sim_draw_frame();
     FRAME_CP();
@@ -154,6 +169,9 @@ void sim_frame() {
     // A state file opened in the page around the program is read as the next start's state.
     std::string opened;
     if (frame_take_open_request(opened)) sim_open_state(opened);
+    FRAME_CP();
+    // The page's Share button: the code of the swarm shown now.
+    sim_swarm_answer_page();
     FRAME_CP();
 }
 

@@ -15,9 +15,10 @@ void sim_frame();
 extern int32_t sim_start_draws;
 // The warm-up draws of the last start-up.
 extern int32_t sim_warmup_draws;
-// Takes --state, --preset and --start from the options (the start-up calls it once, in the
-// working folder, before the program thread starts).
-void sim_take_options();
+// Takes --state, --preset, --swarm and --start from the options (the start-up calls it once, in
+// the working folder, before the program thread starts); -1 to go on, else the exit status of
+// --code, which ends the run here.
+int sim_take_options();
 
 // Called on the program thread after every frame; nullptr in the program. Tests step the
 // simulation frame by frame with it.

@@ -11,6 +11,7 @@
 
 #include "app/sim_cells.h"
 #include "app/sim_state.h"
+#include "app/sim_swarm.h"
 #include "runtime/core/platform.h"
 #include "runtime/files/file_safe.h"
 #include "runtime/files/files.h"
@@ -21,15 +22,15 @@ void (*sim_save_line_hook)(int32_t line) = nullptr;
 std::string sim_state_path = "kavaro.dat";
 std::string sim_preset_path;
 
+float* const sim_saved_parameters[8] = {
+    &sim_particle_shape, &sim_particle_size, &sim_cube_closed,   &sim_displacement,
+    &sim_central_pull,   &sim_view_radius,   &sim_max_particles, &sim_auto_rotation,
+};
+
 namespace {
 
 // The name older programs wrote their saves under (one at a time, without a lock).
 const char kLegacyTempName[] = "kavaro.tmp";
-
-float* const kSavedParameters[8] = {
-    &sim_particle_shape, &sim_particle_size, &sim_cube_closed,   &sim_displacement,
-    &sim_central_pull,   &sim_view_radius,   &sim_max_particles, &sim_auto_rotation,
-};
 
 // Set by the factory-reset command; survives the restart that follows it (it is no part of
 // the simulation's state, which the restart clears).
@@ -72,9 +73,11 @@ bool state_file_missing() {
     return stat(sim_state_path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
-// The limits a cell has in the editor, for the cells whose values the editor sets. A count is
-// a weight that the normalisation itself may leave outside the click range: it has none here.
-bool editor_limits(int32_t row, float& lo, float& hi) {
+}  // namespace
+
+// A count is a weight that the normalisation itself may leave outside the click range: it has
+// no limits here.
+bool sim_cell_limits(int32_t row, float& lo, float& hi) {
     if (row >= 0 && row < kSimRowCount) {
         lo = 1, hi = 15;  // colours
     } else if (row >= kSimRowRule && row < kSimRowRule + 40 * 40) {
@@ -86,8 +89,6 @@ bool editor_limits(int32_t row, float& lo, float& hi) {
     }
     return true;
 }
-
-}  // namespace
 
 void sim_ask_factory_reset() { g_reset_asked = true; }
 
@@ -145,7 +146,7 @@ bool save_state() {
         }
     }
     for (int32_t i = 0; i < 8 && ok; ++i) {
-        file_print(1, num_str(*kSavedParameters[i]), 1, 0, 1);
+        file_print(1, num_str(*sim_saved_parameters[i]), 1, 0, 1);
         ok = no_error();
         sv_cleanup(base, 0);
         FRAME_CP();
@@ -162,8 +163,10 @@ bool save_state() {
     FRAME_CP();
     if (ok) {
         g_unread_error = 0;
-        // From now on the state file holds what the user keeps, not the preset.
+        // From now on the state file holds what the user keeps, not the preset or the code.
         sim_preset_path.clear();
+        sim_swarm_pending = false;
+        sim_swarm_note_loaded();
     }
     return ok;
 }
@@ -194,6 +197,10 @@ void sim_load_state() {
     }
     g_unread_error = 0;
     const bool opened = !g_opened_path.empty();
+    if (!opened && sim_swarm_pending) {
+        sim_swarm_into_state(sim_pending_swarm);
+        return;
+    }
     frame_error.handler_id = kSimHandlerFactoryReset;
     FRAME_CP();
     // A failed open enters the handler at this check-point; the handler restarts the program,
@@ -241,7 +248,7 @@ void sim_load_state() {
             float v = sim_cell(row, col);
             float lo, hi;
             // A value read is brought within its cell's limits as a click would.
-            if (read(v) && col == kSimColValue && editor_limits(row, lo, hi)) {
+            if (read(v) && col == kSimColValue && sim_cell_limits(row, lo, hi)) {
                 const float was = v;
                 if (v > hi) v = hi;
                 if (v < lo) v = lo;
@@ -251,7 +258,7 @@ void sim_load_state() {
             FRAME_CP();
         }
     }
-    for (int32_t i = 0; i < 8 && more; ++i) read(*kSavedParameters[i]);
+    for (int32_t i = 0; i < 8 && more; ++i) read(*sim_saved_parameters[i]);
     if (clamped && !kept) keep_damaged_file();
     file_close(1);
     FRAME_CP();

@@ -3,10 +3,21 @@
 #include <cstdint>
 #include <string>
 
+#include "app/sim_swarm_code.h"
+
 // The state file: "kavaro.dat" in the working folder, or the file given with --state.
 extern std::string sim_state_path;
 // A preset (--preset): the loads read it instead of the state file until the first save.
 extern std::string sim_preset_path;
+// A swarm code (--swarm): while pending, the loads read this swarm instead of a file, until the
+// first save.
+extern bool sim_swarm_pending;
+extern SimSwarm sim_pending_swarm;
+// The eight saved parameters in the file's order.
+extern float* const sim_saved_parameters[8];
+// The limits a cell has in the editor, for the cells whose values the editor sets (colours,
+// rules, the number of species); false for the others.
+bool sim_cell_limits(int32_t row, float& lo, float& hi);
 
 // Number of the application's error handler that runs sim_factory_reset.
 constexpr int32_t kSimHandlerFactoryReset = 1;

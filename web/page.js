@@ -1,7 +1,7 @@
 // The page around the program: its options from the query string, its stored folder in
 // IndexedDB, the canvas, the keys and the mouse, the bar beside the canvas and the end notice.
 // Included in kavaro.js (the program's workers load it too, and skip it).
-/* global Module, FS, HEAPU8, addRunDependency, removeRunDependency, stringToUTF8 */
+/* global Module, FS, HEAPU8, addRunDependency, removeRunDependency, stringToUTF8, UTF8ToString */
 'use strict';
 
 var kavaroPage = null;
@@ -20,10 +20,12 @@ if (typeof document !== 'undefined') (function () {
     en: {
       ended: 'Kavaro has ended', again: 'Start again', open: 'Open', download: 'Download',
       presets: 'Presets', language: 'Magyarul', fullScreen: 'Full screen', snapshot: 'Snapshot',
+      share: 'Share', shared: 'Link copied', noCode: 'This swarm has no code: ',
     },
     hu: {
       ended: 'A Kavaro befejezodott', again: 'Ujrainditas', open: 'Megnyitas', download: 'Letoltes',
       presets: 'Mintak', language: 'English', fullScreen: 'Teljes kepernyo', snapshot: 'Pillanatkep',
+      share: 'Megosztas', shared: 'Link masolva', noCode: 'Ennek a rajnak nincs kodja: ',
     },
   };
   function text(key) { return texts[hungarian ? 'hu' : 'en'][key]; }
@@ -41,6 +43,8 @@ if (typeof document !== 'undefined') (function () {
     args.push('--' + name);
     if (value !== '') args.push(value);
   });
+  // kavaro.html#CODE is --swarm CODE: the swarm of a shared link.
+  if (location.hash.length > 1) args.push('--swarm', location.hash.slice(1));
   // A page is as large as the browser's window allows unless the address says otherwise.
   if (!params.has('scale')) args.push('--scale', 'auto');
 
@@ -310,21 +314,73 @@ if (typeof document !== 'undefined') (function () {
     return state ? (state.startsWith('/') ? state : '/kavaro/' + state) : '/kavaro/kavaro.dat';
   }
 
-  // Another address for the page: the program starts again with these options.
-  function goTo(changes) {
+  // Another address for the page: the program starts again with these options (and with the
+  // swarm of the address unless another is chosen).
+  function goTo(changes, keepSwarm) {
     const next = new URLSearchParams(location.search);
     Object.keys(changes).forEach((name) => {
       if (changes[name] === null) next.delete(name);
       else next.set(name, changes[name]);
     });
     next.delete('snapshot');
-    location.search = next.toString();
+    location.href = location.pathname + '?' + next.toString() + (keepSwarm ? location.hash : '');
+  }
+
+  // The page without its options and its swarm: the start of a shared link.
+  function pageAddress() { return location.href.replace(/[?#].*$/, ''); }
+
+  // The address follows the swarm loaded (or saved), so that a bookmark or a reload keeps it:
+  // its code after the "#", and no preset in the options any more.
+  function followSwarm(code) {
+    const next = new URLSearchParams(location.search);
+    next.delete('preset');
+    next.delete('swarm');
+    const query = next.toString();
+    history.replaceState(history.state, '', location.pathname + (query ? '?' + query : '') + (code ? '#' + code : ''));
+  }
+
+  // The Share button: the program gives the code of the swarm it shows now; the link goes to
+  // the clipboard, or, where the browser refuses that, into the field below the button.
+  function share() {
+    const button = document.getElementById('bar-share');
+    const field = document.getElementById('bar-share-link');
+    const showInField = (text) => {
+      field.value = text;
+      field.hidden = false;
+      field.focus();
+      field.select();
+    };
+    Module._frame_web_share();
+    const asked = Date.now();
+    const answer = () => {
+      const ptr = Module._frame_web_share_answer();
+      if (!ptr) {
+        // The program answers between two frames; a paused or ended one never does.
+        if (Date.now() - asked < 10000) setTimeout(answer, 20);
+        return;
+      }
+      const code = UTF8ToString(ptr);
+      if (code.startsWith('!')) return showInField(text('noCode') + code.slice(1));
+      const link = pageAddress() + '#' + code;
+      kavaroPage.shared = link;
+      field.hidden = true;
+      const copied = () => {
+        button.textContent = text('shared');
+        setTimeout(() => { button.textContent = text('share'); }, 2000);
+      };
+      if (navigator.clipboard && navigator.clipboard.writeText)
+        navigator.clipboard.writeText(link).then(copied, () => showInField(link));
+      else
+        showInField(link);
+    };
+    answer();
   }
 
   function labelBar() {
     document.documentElement.lang = hungarian ? 'hu' : 'en';
     document.getElementById('bar-open').textContent = text('open');
     document.getElementById('bar-download').textContent = text('download');
+    document.getElementById('bar-share').textContent = text('share');
     document.getElementById('bar-language').textContent = text('language');
     document.getElementById('bar-full-screen').textContent = text('fullScreen');
     document.getElementById('bar-snapshot').textContent = text('snapshot');
@@ -381,10 +437,14 @@ if (typeof document !== 'undefined') (function () {
       }
       back();
     });
+    document.getElementById('bar-share').addEventListener('click', () => {
+      back();
+      share();
+    });
     document.getElementById('bar-presets').addEventListener('change', (e) => {
       if (e.target.value) goTo({ preset: e.target.value, state: null });
     });
-    document.getElementById('bar-language').addEventListener('click', () => goTo({ lang: hungarian ? 'en' : 'hu' }));
+    document.getElementById('bar-language').addEventListener('click', () => goTo({ lang: hungarian ? 'en' : 'hu' }, true));
     document.getElementById('bar-full-screen').addEventListener('click', () => {
       if (running()) Module._disp_web_full_screen_button();
       back();
@@ -410,6 +470,8 @@ if (typeof document !== 'undefined') (function () {
     // `flips` counts the program's pages since its last start (its frames, for tests and timing).
     show(ptr, w, h, nextMode, nextSmooth, flips) {
       kavaroPage.flips = flips;
+      const swarm = Module._frame_web_address();
+      if (swarm) followSwarm(UTF8ToString(swarm));
       if (canvas.width !== w || canvas.height !== h || !image) {
         canvas.width = w;
         canvas.height = h;
@@ -449,6 +511,8 @@ if (typeof document !== 'undefined') (function () {
         if (!fullScreenElement() && mode > 0) Module._disp_web_full_screen_left();
         layout();
       });
+      // Another swarm typed into the address: the page starts again with it.
+      window.addEventListener('hashchange', () => location.reload());
       // Closing or reloading the tab is the close button.
       window.addEventListener('pagehide', () => Module._disp_web_close());
     },
@@ -476,6 +540,7 @@ if (typeof document !== 'undefined') (function () {
     },
     started: false,
     flips: 0,
+    shared: '',
   };
   const start = kavaroPage.start;
   kavaroPage.start = function (langEn, n) {

@@ -30,7 +30,8 @@ set(KAVARO_WEB_LINK
 
 # What the page's script calls in the program (each also marked EMSCRIPTEN_KEEPALIVE where it
 # is defined; listed here so that a file nothing else uses is linked too).
-set(KAVARO_WEB_EXPORTS _main _frame_store_answer _frame_web_open _input_web_key _input_web_keys_lost
+set(KAVARO_WEB_EXPORTS _main _frame_store_answer _frame_web_open _frame_web_share _frame_web_share_answer
+    _frame_web_address _input_web_key _input_web_keys_lost
     _input_web_mouse _disp_web_full_screen_left _disp_web_full_screen_button _disp_web_close
     _record_web_snapshot)
 string(REPLACE ";" "," KAVARO_WEB_EXPORTS "${KAVARO_WEB_EXPORTS}")

@@ -92,6 +92,12 @@ void frame_print_help(FILE* f) {
         "  --preset NAME            start from the preset swarm NAME (saves go to the\n"
         "                           state file)\n"
         "  --list-presets           list the preset swarms and exit\n"
+        "  --swarm CODE             start from a swarm code (or a page's link with the\n"
+        "                           code after its #): read like a preset until the\n"
+        "                           first save; a start number in it counts as --start\n"
+        "  --code [FILE]            print the swarm code of the state file FILE (without\n"
+        "                           FILE: of the state the program would load, --state,\n"
+        "                           --preset, --swarm and --start included) and exit\n"
         "  -h, --help               show this text and exit\n"
         "  --version                show the version and exit\n"
         "\n"
@@ -124,6 +130,8 @@ void frame_print_help(FILE* f) {
         "  itself as kavaro.dat.damaged (FILE.damaged for --state FILE).\n"
         "  To share a swarm, send its state file and a start number: with\n"
         "  kavaro --state FILE --start N it moves step for step as it moved for you.\n"
+        "  Or send its code, one line: kavaro --code --start N prints it, and\n"
+        "  kavaro --swarm CODE shows the same swarm moving the same way.\n"
         "\n"
         "Environment:\n"
         "  KAVARO_ISA=scalar|avx2|avx512  the instruction set of the force step, at most\n"
@@ -136,7 +144,9 @@ void frame_print_help(FILE* f) {
         "  1  no X display, no display mode, or no folder that can keep the state file\n"
         "  2  an option without its value or with a value out of its range, a --state\n"
         "     FILE or --preset NAME that cannot be used, --all-frames or --record-limit\n"
-        "     without --record, --snapshot-after or --snapshot-frame without --snapshot\n"
+        "     without --record, --snapshot-after or --snapshot-frame without --snapshot,\n"
+        "     a --swarm CODE that is no swarm code (damaged, cut or of another version),\n"
+        "     a --code FILE that cannot be read\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -164,6 +174,7 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
                                        : !std::strcmp(a, "--snapshot") ? &out.snapshot_file
                                        : !std::strcmp(a, "--state")    ? &out.state_file
                                        : !std::strcmp(a, "--preset")   ? &out.preset
+                                       : !std::strcmp(a, "--swarm")    ? &out.swarm
                                                                        : nullptr) {
             const char* v = value(a);
             if (!v) return 2;
@@ -185,6 +196,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             out.all_frames = true;
         } else if (!std::strcmp(a, "--list-presets")) {
             out.list_presets = true;
+        } else if (!std::strcmp(a, "--code")) {
+            // Its FILE is optional: the next argument, unless that is an option.
+            out.code = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-' && argv[i + 1][0]) out.code_file = argv[++i];
         } else if (!std::strcmp(a, "--record-limit")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -244,6 +259,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     }
     if (snapshot_after_given && out.snapshot_file.empty()) {
         std::fprintf(err_stream, "kavaro: --snapshot-after needs --snapshot FILE.png\n");
+        return 2;
+    }
+    if (!out.swarm.empty() && !out.preset.empty()) {
+        std::fprintf(err_stream, "kavaro: --swarm and --preset both name the swarm to start from; give one\n");
         return 2;
     }
     return -1;

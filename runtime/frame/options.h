@@ -20,6 +20,9 @@ struct FrameOptions {
     std::string preset;          // --preset NAME: the loads read this preset until the first save
     std::string preset_file;     // its file (found by the start-up)
     bool list_presets = false;   // --list-presets
+    std::string swarm;           // --swarm CODE: the loads read this swarm code until the first save
+    bool code = false;           // --code [FILE]: print the swarm code of FILE (or of the state
+    std::string code_file;       // that would be loaded) and end
     std::string rest;            // the other arguments, joined by single spaces
 };
 

@@ -28,7 +28,8 @@
 #include "runtime/text/random_timer.h"
 #include "runtime/text/string_value.h"
 
-void (*frame_options_taken)() = nullptr;
+int (*frame_options_check)(FILE* err) = nullptr;
+int (*frame_options_taken)() = nullptr;
 std::string frame_command_line_text;
 std::string frame_start_dir;
 
@@ -261,6 +262,7 @@ int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err) 
             return 2;
         }
     }
+    if (!o.code_file.empty()) o.code_file = from_start_dir(o.code_file);
     if (!o.state_file.empty()) {
         o.state_file = from_start_dir(o.state_file);
         std::string why = frame_state_file_problem(o.state_file);
@@ -285,6 +287,8 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     const std::string exe = frame_platform_program_path();
     // --list-presets, an unknown preset and a state file that cannot serve end here.
     status = frame_take_state_options(exe, stdout, stderr);
+    // ... and so do the application's own refusals (a damaged --swarm code).
+    if (status < 0 && frame_options_check) status = frame_options_check(stderr);
     if (status >= 0) return frame_platform_ended(status);
     return frame_platform_run(argc, argv, exe);
 }
@@ -294,7 +298,10 @@ int frame_settle_state_folder(const std::string& exe) {
     // user's own choice leaves the usual one alone.
     if (frame_choose_working_dir(exe, stderr, frame_options.state_file.empty()).empty()) return 1;
     frame_command_line_text = frame_options.rest;
-    if (frame_options_taken) frame_options_taken();
+    if (frame_options_taken) {
+        const int status = frame_options_taken();
+        if (status >= 0) return status;
+    }
     timer_capture_base();
     return -1;
 }

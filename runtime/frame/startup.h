@@ -18,13 +18,18 @@ std::string frame_choose_working_dir(const std::string& exe_path, FILE* err = st
 // The folder of the program file; whether it holds an installed program.
 std::string frame_program_folder(const std::string& exe_path);
 bool frame_installed(const std::string& prog_dir);
-// --list-presets (the names on `out`), --preset NAME (found in the program's preset folder) and
-// --state FILE (made absolute from the start folder, and checked). -1 to go on, else the exit
+// --list-presets (the names on `out`), --preset NAME (found in the program's preset folder),
+// --state FILE (made absolute from the start folder, and checked) and --code FILE (made absolute). -1 to go on, else the exit
 // status: 0 after the list, 2 (one line on `err`) for an unknown preset or an unusable file.
 int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err);
+// Called once the state options are taken, before any folder is chosen or file written: the
+// application checks the options that are its own. -1 to go on, else the exit status (one line
+// on `err`).
+extern int (*frame_options_check)(FILE* err);
 // Called once the options are taken and the working folder is chosen, before any thread
-// starts: the application takes what it needs from frame_options.
-extern void (*frame_options_taken)();
+// starts: the application takes what it needs from frame_options. -1 to go on, else the exit
+// status of a run that ends here (--code).
+extern int (*frame_options_taken)();
 // Where an installed program finds this file, relative to its own folder.
 extern const char frame_install_marker[];
 // Process arguments 1..n-1 joined by single spaces.
@@ -45,7 +50,8 @@ extern std::string frame_start_dir;
 
 // Shared steps of the start-up that the platforms call in their order:
 // The state folder chosen and made current, the options handed to the application, the clock
-// aligned. -1 to go on, else the exit status (1: no folder can keep the state).
+// aligned. -1 to go on, else the exit status (1: no folder can keep the state; the
+// application's, when it ends the run there).
 int frame_settle_state_folder(const std::string& exe);
 // The recording, the lock keys, the first screen, the hooks of the layers, then the threads.
 void frame_start_program();

@@ -19,6 +19,7 @@
 #include "runtime/frame/open_request.h"
 #include "runtime/frame/options.h"
 #include "runtime/frame/startup.h"
+#include "runtime/frame/swarm_link.h"
 #include "runtime/input/input.h"
 #include "runtime/record/record.h"
 
@@ -106,3 +107,19 @@ int frame_platform_run(int, char**, const std::string& exe) {
 // The page's Open button: the file the user chose, written to /opened.dat by the page. 0 when the
 // program is still taking the one before.
 extern "C" EMSCRIPTEN_KEEPALIVE int frame_web_open() { return frame_request_open("/opened.dat") ? 1 : 0; }
+
+// The page's Share button: the program is asked for the code of the swarm it shows.
+extern "C" EMSCRIPTEN_KEEPALIVE void frame_web_share() { frame_request_share(); }
+
+// Its answer (a code, or "!" and why there is none) once it has come, else 0.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* frame_web_share_answer() {
+    static std::string answer;
+    return frame_take_share_answer(answer) ? answer.c_str() : nullptr;
+}
+
+// The code of the swarm just loaded or saved ("" for none) when a new one has come, else 0: the
+// page's address follows it.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* frame_web_address() {
+    static std::string code;
+    return frame_take_swarm_address(code) ? code.c_str() : nullptr;
+}

@@ -101,6 +101,7 @@ void app_prepare() {
     // The usual state file, no preset, the warm-up count from the (fixed) clock.
     sim_state_path = "kavaro.dat";
     sim_preset_path.clear();
+    sim_swarm_pending = false;
     sim_start_draws = 0;
 
     g_previous_dir = std::filesystem::current_path();

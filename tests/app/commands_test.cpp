@@ -6,8 +6,11 @@
 #include <sstream>
 #include <string>
 
+#include "app/sim_main.h"
 #include "app/sim_saved_state.h"
+#include "app/sim_swarm.h"
 #include "fixture.h"
+#include "runtime/frame/swarm_link.h"
 #include "runtime/core/platform.h"
 #include "runtime/core/run_state.h"
 #include "runtime/gfx/image.h"
@@ -342,6 +345,77 @@ TEST_F(PresetRun, ThePresetIsReadUntilTheFirstSaveAndNeverWritten) {
     ASSERT_TRUE(app_step(3));
     EXPECT_EQ(sim_species_number(), 3);  // the factory state, unsaved
     EXPECT_EQ(bytes("kavaro.dat"), preset_bytes);
+}
+
+// --swarm: read as a preset is, the cells beyond the code at their factory values; the page's
+// address gets the code of each swarm loaded or saved, its Share button the code of the swarm
+// shown (unsaved changes and the start's warm-up count included).
+TEST_F(PresetRun, ASwarmCodeIsReadUntilTheFirstSaveAndThePageGetsItsCodes) {
+    app_prepare();
+    SimSwarm s = sim_swarm_factory();
+    s.species = 4;
+    for (int i = 0; i < 4; ++i) {
+        s.colour[i] = 12 - i;
+        s.count[i] = static_cast<float>(7 + 2 * i);
+        for (int k = 0; k < 4; ++k) s.rule[i][k] = static_cast<int8_t>((i * 4 + k) % 3 - 1);
+    }
+    s.parameter[3] = 0.3000001f;  // the displacement, as panel steps leave it
+    s.parameter[6] = 200;
+    sim_pending_swarm = s;
+    sim_swarm_pending = true;
+    std::string code;
+    while (frame_take_swarm_address(code)) {
+    }
+    app_start();
+    const std::vector<float> swarm = values();
+    EXPECT_EQ(sim_species_number(), 4);
+    EXPECT_EQ(cell(3), 9);
+    EXPECT_EQ(rule(1, 2), -1);
+    EXPECT_EQ(rule(2, 0), 1);
+    EXPECT_EQ(cell(4), 5) << "the colour of a species beyond the code is the factory one";
+    EXPECT_EQ(count(4), 5);
+    EXPECT_EQ(rule(0, 5), 0);
+    EXPECT_EQ(sim_displacement, 0.3000001f);
+    EXPECT_EQ(sim_max_particles, 200);
+    SimSwarm got;
+    std::string why;
+    ASSERT_TRUE(frame_take_swarm_address(code));
+    ASSERT_TRUE(sim_swarm_decode(code, got, why)) << why;
+    EXPECT_TRUE(sim_swarm_same(got, s)) << "the address holds the swarm loaded";
+
+    app_key('t');
+    ASSERT_TRUE(app_step());
+    frame_request_share();
+    ASSERT_TRUE(app_step());
+    ASSERT_TRUE(frame_take_share_answer(code));
+    ASSERT_TRUE(sim_swarm_decode(code, got, why)) << code << ": " << why;
+    SimSwarm shown;
+    ASSERT_TRUE(sim_swarm_from_state(sim_warmup_draws, shown, why));
+    EXPECT_TRUE(sim_swarm_same(got, shown)) << "Share gives the swarm on the screen";
+    EXPECT_FALSE(sim_swarm_same(got, s)) << "with its new rules";
+    EXPECT_EQ(got.start, sim_warmup_draws);
+
+    app_key('b');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(values(), swarm) << "b before a save goes back to the swarm";
+    EXPECT_FALSE(app_file_exists("kavaro.dat"));
+    for (int k : {'t', 'm'}) {
+        app_key(k);
+        ASSERT_TRUE(app_step());
+    }
+    const std::vector<float> saved = values();
+    ASSERT_TRUE(app_file_exists("kavaro.dat"));
+    ASSERT_TRUE(frame_take_swarm_address(code));
+    ASSERT_TRUE(sim_swarm_decode(code, got, why)) << why;
+    ASSERT_TRUE(sim_swarm_from_state(0, shown, why));
+    EXPECT_TRUE(sim_swarm_same(got, shown)) << "the address follows the save";
+    app_key('r');
+    ASSERT_TRUE(app_step());
+    app_key('b');
+    ASSERT_TRUE(app_step());
+    EXPECT_EQ(values(), saved) << "b after a save reads the state file";
+    EXPECT_TRUE(app_dialogs.empty());
+    app_finish();
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 //   PAGE_URL   the page with the two headers
 //   PLAIN_URL  the page without them (the service worker must bring them)
 //   BARE_URL   the page without them and without the service worker
-//   DESKTOP    the folder of the desktop's pictures, SWARM-N.png
+//   DESKTOP    the folder of the desktop's pictures, SWARM-N.png (swarm-300.png: of SWARM_CODE)
+//   SWARM_CODE a swarm code with its start number
 //   WORK       a folder of the test's own
 'use strict';
 const fs = require('fs');
@@ -17,7 +18,7 @@ const env = (name) => {
   return process.env[name];
 };
 const PAGE = env('PAGE_URL'), PLAIN = env('PLAIN_URL'), BARE = env('BARE_URL');
-const DESKTOP = env('DESKTOP'), WORK = env('WORK');
+const DESKTOP = env('DESKTOP'), WORK = env('WORK'), SWARM_CODE = env('SWARM_CODE');
 const only = process.argv[2] ? new RegExp(process.argv[2]) : null;
 
 let browser;
@@ -110,29 +111,34 @@ async function main() {
            '--disable-component-update', '--disable-sync'],
   });
 
-  // The same state and start number give the desktop's picture of the same frame.
-  for (const swarm of ['factory', 'ribbons', 'halo']) {
-    for (const n of [1, 300]) {
-      await check(`frame ${n} of ${swarm} is the desktop's`, async () => {
-        const query = `?start=7&snapshot=${n}` + (swarm === 'factory' ? '' : `&preset=${swarm}`);
-        const context = await browser.newContext({ acceptDownloads: true });
-        const page = await context.newPage();
-        const errors = [];
-        page.on('pageerror', (e) => errors.push(e.message));
-        page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
-        const download = page.waitForEvent('download', { timeout: 120000 });
-        await page.goto(PAGE + query);
-        const file = await download;
-        expect(file.suggestedFilename() === `kavaro-frame-${n}.png`, 'named ' + file.suggestedFilename());
-        const saved = path.join(WORK, `page-${swarm}-${n}.png`);
-        await file.saveAs(saved);
-        const differ = png.differences(png.decode(fs.readFileSync(saved)),
-                                       png.decode(fs.readFileSync(path.join(DESKTOP, `${swarm}-${n}.png`))));
-        expect(differ === 0, `${differ} pixels differ`);
-        expect(errors.length === 0, 'console errors: ' + errors.join('; '));
-        await context.close();
-      });
-    }
+  // The same state and start number give the desktop's picture of the same frame; so does a
+  // swarm code in the address (its start number in it).
+  const pictures = [];
+  for (const swarm of ['factory', 'ribbons', 'halo']) for (const n of [1, 300]) pictures.push([swarm, n]);
+  pictures.push(['swarm', 300]);
+  for (const [swarm, n] of pictures) {
+    await check(`frame ${n} of ${swarm} is the desktop's`, async () => {
+      const query = swarm === 'swarm' ? `?snapshot=${n}#${SWARM_CODE}`
+                                      : `?start=7&snapshot=${n}` + (swarm === 'factory' ? '' : `&preset=${swarm}`);
+      const context = await browser.newContext({ acceptDownloads: true });
+      const page = await context.newPage();
+      const errors = [];
+      page.on('pageerror', (e) => errors.push(e.message));
+      page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+      const download = page.waitForEvent('download', { timeout: 120000 });
+      await page.goto(PAGE + query);
+      const file = await download;
+      expect(file.suggestedFilename() === `kavaro-frame-${n}.png`, 'named ' + file.suggestedFilename());
+      const saved = path.join(WORK, `page-${swarm}-${n}.png`);
+      await file.saveAs(saved);
+      const differ = png.differences(png.decode(fs.readFileSync(saved)),
+                                     png.decode(fs.readFileSync(path.join(DESKTOP, `${swarm}-${n}.png`))));
+      expect(differ === 0, `${differ} pixels differ`);
+      expect(errors.length === 0, 'console errors: ' + errors.join('; '));
+      // The address keeps the swarm loaded: the code it was opened with.
+      if (swarm === 'swarm') expect((await page.evaluate(() => location.hash)) === '#' + SWARM_CODE, 'address ' + page.url());
+      await context.close();
+    });
   }
 
   await check('keys and clicks act, m saves, a reload shows the saved swarm', async () => {
@@ -292,6 +298,56 @@ async function main() {
     const text = await page.textContent('#notice-text');
     expect(text.includes('kavaro: --start needs a whole number from 1 to 100, not "500"'), 'shown: ' + text);
     expect((await page.textContent('#notice-title')) === 'Kavaro has ended', 'no end notice');
+    await closeAll(page);
+  });
+
+  await check('a damaged swarm code shows its sentence on the page; the stored state stays', async () => {
+    const page = await open(PAGE + '?start=2');
+    await frames(page, 10);
+    await page.keyboard.press('r');
+    const kept = await save(page, await stateFile(page));
+    const last = SWARM_CODE[SWARM_CODE.length - 1];
+    await page.goto(PAGE + '?start=2&lang=en#' + SWARM_CODE.slice(0, -1) + (last === 'A' ? 'B' : 'A'));
+    await page.waitForSelector('#notice:not([hidden])', { timeout: 20000 });
+    const text = await page.textContent('#notice-text');
+    expect(text.trim() === 'kavaro: the swarm code is damaged (its check value does not match)', 'shown: ' + text);
+    expect((await stateFile(page)) === kept, 'the stored state changed');
+    await page.goto(PAGE + '?start=2');
+    await frames(page, 5);
+    expect((await stateFile(page)) === kept, 'the stored state changed');
+    await closeAll(page);
+  });
+
+  await check('Share copies the link of the swarm shown, which opens it elsewhere; the address follows the swarm loaded', async () => {
+    const page = await open(PAGE + '?start=3');
+    await page.context().grantPermissions(['clipboard-read', 'clipboard-write']);
+    await frames(page, 10);
+    const loaded = await page.evaluate(() => location.hash);
+    expect(/^#1[A-Za-z0-9_-]+$/.test(loaded), 'address ' + page.url());
+    expect((await page.textContent('#bar-share')) === 'Megosztas', 'the button is not Hungarian');
+    await page.keyboard.press('r');
+    await page.waitForTimeout(300);
+    await page.click('#bar-share');
+    await page.waitForFunction(() => kavaroPage.shared !== '', null, { timeout: 10000 });
+    const link = await page.evaluate(() => kavaroPage.shared);
+    expect(link.startsWith(PAGE + '#1'), 'the link ' + link);
+    expect((await page.evaluate(() => navigator.clipboard.readText())) === link, 'the link is not on the clipboard');
+    expect(link.slice(link.indexOf('#')) !== loaded, 'the link does not hold the new rules');
+    expect((await page.evaluate(() => location.hash)) === loaded, 'the address left the swarm loaded');
+    // In another browser (a fresh profile) the link shows the same swarm: its Share gives it back.
+    const other = await open(link);
+    await other.context().grantPermissions(['clipboard-read', 'clipboard-write']);
+    await frames(other, 10);
+    expect((await other.evaluate(() => location.hash)) === link.slice(link.indexOf('#')), 'address ' + other.url());
+    await other.click('#bar-share');
+    await other.waitForFunction(() => kavaroPage.shared !== '', null, { timeout: 10000 });
+    expect((await other.evaluate(() => kavaroPage.shared)) === link, 'the opened link shows another swarm');
+    // Saved, the swarm is the address's.
+    await other.keyboard.press('t');
+    await other.keyboard.press('m');
+    await other.waitForFunction((h) => location.hash !== h, link.slice(link.indexOf('#')), { timeout: 10000 });
+    expect(other.errors.length === 0 && page.errors.length === 0, 'console errors: ' + other.errors.concat(page.errors).join('; '));
+    await closeAll(other);
     await closeAll(page);
   });
 

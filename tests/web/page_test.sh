@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The page against the desktop: the desktop's pictures of frames 1 and 300 (start 7) of the
-# factory state and two presets, made by the real kavaro under a private X server, then the page
-# served three ways (with the headers, without them, without them and the service worker) and
-# driven in headless Chromium by page_test.js.
+# factory state and two presets, and of frame 300 of a swarm code, made by the real kavaro under
+# a private X server, then the page served three ways (with the headers, without them, without
+# them and the service worker) and driven in headless Chromium by page_test.js.
 # Usage: page_test.sh KAVARO XTOOL WEB_DIR [CHECK-PATTERN]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -26,6 +26,20 @@ for swarm in factory ribbons halo; do
     APP_PID=""
   done
 done
+
+# A swarm given by its code: halo with panel values as the panel's steps leave them, start 11.
+sed -e '17014s/.*/ 60.00001 \r/' -e '17018s/.*/ .3500001 \r/' "$here/../../presets/halo.dat" >"$WORK/stepped.dat"
+SWARM_CODE=$("$KAVARO" --code "$WORK/stepped.dat" --start 11) || fail "no code for the stepped swarm"
+e2e_start --swarm "$SWARM_CODE" --state "$WORK/swarm.dat" --snapshot "$WORK/desktop/swarm-300.png" --snapshot-frame 300
+for _ in $(seq 600); do
+  [ -s "$WORK/desktop/swarm-300.png" ] && break
+  sleep 0.05
+done
+[ -s "$WORK/desktop/swarm-300.png" ] || fail "the desktop wrote no picture of the swarm code: $(cat "$WORK/stderr")"
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=""
+export SWARM_CODE
 
 servers=()
 cleanup_servers() {
