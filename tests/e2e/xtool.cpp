@@ -1,5 +1,6 @@
 // A small X11 tool for the end-to-end tests:
-//   xtool find TITLE            window id of the top-level window with that title (waits 10 s)
+//   xtool find TITLE            window id of the top-level window with that title (waits 30 s:
+//                               a loaded machine starts the program slowly)
 //   xtool close WIN             sends WM_DELETE_WINDOW, as a window manager's close button does
 //   xtool size WIN              prints "W H" of the window
 //   xtool resize WIN W H        asks for a new size
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     }
     std::string cmd = argv[1];
     if (cmd == "find") {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 600; ++i) {
             Window w = find_named(d, DefaultRootWindow(d), argv[2]);
             if (w) {
                 std::printf("%lu\n", w);
