@@ -34,37 +34,99 @@ inline V Div(V a, V b) { return wasm_f64x2_div(a, b); }
 inline V IfThenElse(V mask, V yes, V no) { return wasm_v128_bitselect(yes, no, mask); }
 inline VF Promote(V f) { return wasm_f64x2_promote_low_f32x4(f); }
 inline VF Demote(V d) { return wasm_f32x4_demote_f64x2_zero(d); }
-// Rounded to single and back.
-inline V Single(V x) { return Promote(Demote(x)); }
+// Rounded to single and back. The empty statement between keeps the two conversions: the
+// compiler would merge them and then split the pair into lanes, six instructions for two.
+inline V Single(V x) {
+    VF f = Demote(x);
+    __asm__("" : "+r"(f));
+    return Promote(f);
+}
 inline bool AllTrue(V mask) { return wasm_i64x2_all_true(mask); }
 inline V AllLanes() { return wasm_i64x2_splat(-1); }
 inline uint32_t Bits(V mask) { return wasm_i64x2_bitmask(mask); }
 
+}  // namespace
+
+// The kernel's constants, read from memory. A constant vector written into the code costs the
+// browser's compiler three or four instructions at every use, inside the loops; a load costs one.
+// The table is writable and seen from outside so that the compiler cannot fold it back in.
+struct SimForceSimdConstants {
+    V atan_poly[10], sin_poly[6], cos_poly[6];
+    V one, minus_one, minus_zero, eighth, three_eighths, quarter_turn, half_turn;
+    V shifter, two_over_pi, pi_half1, pi_half2, int_one, int_two;
+    V margin_shift, low29, twice_margin_and_one, half_margin, least_normal, six, four;
+    V tiny, c100, c180, c500, inf, f180, f360;
+};
+static_assert(sizeof kSimForceAtanPoly / sizeof(double) == 10 && sizeof kSimForceSinPoly / sizeof(double) == 6 &&
+              sizeof kSimForceCosPoly / sizeof(double) == 6);
+
+namespace {
+inline V Pair(double x) { return wasm_f64x2_make(x, x); }
+SimForceSimdConstants make_constants() {
+    SimForceSimdConstants k;
+    for (int i = 0; i < 10; ++i) k.atan_poly[i] = Pair(kSimForceAtanPoly[i]);
+    for (int i = 0; i < 6; ++i) k.sin_poly[i] = Pair(kSimForceSinPoly[i]);
+    for (int i = 0; i < 6; ++i) k.cos_poly[i] = Pair(kSimForceCosPoly[i]);
+    k.one = Pair(1.0);
+    k.minus_one = Pair(-1.0);
+    k.minus_zero = Pair(-0.0);
+    k.eighth = Pair(kSimForceAtanEighth);
+    k.three_eighths = Pair(kSimForceAtanThreeEighths);
+    k.quarter_turn = Pair(kSimForceQuarterTurn);
+    k.half_turn = Pair(kSimForceHalfTurn);
+    k.shifter = Pair(0x1.8p52);
+    k.two_over_pi = Pair(kSimForceTwoOverPi);
+    k.pi_half1 = Pair(kSimForcePiHalf1);
+    k.pi_half2 = Pair(kSimForcePiHalf2);
+    k.int_one = wasm_i64x2_splat(1);
+    k.int_two = wasm_i64x2_splat(2);
+    k.margin_shift = wasm_i64x2_splat(kSimForceMarginUlps - 0x10000000);
+    k.low29 = wasm_i64x2_splat(0x1FFFFFFF);
+    k.twice_margin_and_one = wasm_i64x2_splat(2 * kSimForceMarginUlps + 1);
+    k.half_margin = wasm_i64x2_splat(kSimForceMarginUlps / 2);
+    k.least_normal = Pair(0x1p-126);
+    k.six = Pair(6.0);
+    k.four = Pair(4.0);
+    k.tiny = Pair(1e-7);
+    k.c100 = Pair(100.0);
+    k.c180 = Pair(180.0);
+    k.c500 = Pair(500.0);
+    k.inf = Pair(HUGE_VAL);
+    k.f180 = wasm_f32x4_splat(180.0f);
+    k.f360 = wasm_f32x4_splat(360.0f);
+    return k;
+}
+}  // namespace
+SimForceSimdConstants sim_force_simd_constants = make_constants();
+
+namespace {
+const SimForceSimdConstants& K = sim_force_simd_constants;
+
 // The polynomial c at z, W values side by side, each step's product and sum rounded.
 template <int N, int W>
-inline void Horner(const double (&c)[N], const V (&z)[W], V (&p)[W]) {
-    for (int w = 0; w < W; ++w) p[w] = Set(c[N - 1]);
+inline void Horner(const V (&c)[N], const V (&z)[W], V (&p)[W]) {
+    for (int w = 0; w < W; ++w) p[w] = c[N - 1];
     for (int i = N - 1; i-- > 0;)
-        for (int w = 0; w < W; ++w) p[w] = Add(Mul(p[w], z[w]), Set(c[i]));
+        for (int w = 0; w < W; ++w) p[w] = Add(Mul(p[w], z[w]), c[i]);
 }
 
 // atan(r) / deg for float r, deg the checked angle unit.
 template <int W>
 inline void Angle(const V (&r)[W], V (&y)[W]) {
-    const V one = Set(1.0), sign = Set(-0.0);
+    const V one = K.one, sign = K.minus_zero;
     V t[W], z[W], off[W], p[W];
     for (int w = 0; w < W; ++w) {
         const V ar = wasm_f64x2_abs(r[w]);
-        const V mid = wasm_f64x2_gt(ar, Set(kSimForceAtanEighth));
-        const V big = wasm_f64x2_gt(ar, Set(kSimForceAtanThreeEighths));
+        const V mid = wasm_f64x2_gt(ar, K.eighth);
+        const V big = wasm_f64x2_gt(ar, K.three_eighths);
         // t = |r|, (|r| - 1) / (|r| + 1) or -1 / |r|; the sums are exact.
-        const V num = IfThenElse(big, Set(-1.0), IfThenElse(mid, Sub(ar, one), ar));
+        const V num = IfThenElse(big, K.minus_one, IfThenElse(mid, Sub(ar, one), ar));
         const V den = IfThenElse(big, ar, IfThenElse(mid, Add(ar, one), one));
-        off[w] = IfThenElse(big, Set(kSimForceHalfTurn), wasm_v128_and(mid, Set(kSimForceQuarterTurn)));
+        off[w] = IfThenElse(big, K.half_turn, wasm_v128_and(mid, K.quarter_turn));
         t[w] = Div(num, den);
         z[w] = Mul(t[w], t[w]);
     }
-    Horner(kSimForceAtanPoly, z, p);
+    Horner(K.atan_poly, z, p);
     for (int w = 0; w < W; ++w)  // off + t p >= 0: the sign of r given back
         y[w] = wasm_v128_or(Add(Mul(t[w], p[w]), off[w]), wasm_v128_and(r[w], sign));
 }
@@ -72,48 +134,49 @@ inline void Angle(const V (&r)[W], V (&y)[W]) {
 // cos(x) for float x in 2 ... 10.
 template <int W>
 inline void Cosine(const V (&x)[W], V (&v)[W]) {
-    const V shifter = Set(0x1.8p52);
+    const V shifter = K.shifter;
     V kd[W], r[W], z[W], s[W], c[W];
     for (int w = 0; w < W; ++w) {
-        kd[w] = Add(Mul(x[w], Set(kSimForceTwoOverPi)), shifter);  // k in the low bits
+        kd[w] = Add(Mul(x[w], K.two_over_pi), shifter);  // k in the low bits
         const V k = Sub(kd[w], shifter);
         // k P1 and x - k P1 are exact; k P2 and the difference round.
-        r[w] = Sub(Sub(x[w], Mul(k, Set(kSimForcePiHalf1))), Mul(k, Set(kSimForcePiHalf2)));
+        r[w] = Sub(Sub(x[w], Mul(k, K.pi_half1)), Mul(k, K.pi_half2));
         z[w] = Mul(r[w], r[w]);
     }
-    Horner(kSimForceSinPoly, z, s);
-    Horner(kSimForceCosPoly, z, c);
+    Horner(K.sin_poly, z, s);
+    Horner(K.cos_poly, z, c);
     for (int w = 0; w < W; ++w) {
         const V sine = Add(Mul(Mul(r[w], z[w]), s[w]), r[w]);
-        const V cosine = Add(Mul(z[w], c[w]), Set(1.0));
+        const V cosine = Add(Mul(z[w], c[w]), K.one);
         // cos(r + k pi/2): cos r, -sin r, -cos r, sin r for k mod 4 = 0 ... 3.
-        const V odd = wasm_i64x2_ne(wasm_v128_and(kd[w], wasm_i64x2_splat(1)), wasm_i64x2_splat(0));
+        const V odd = wasm_i64x2_ne(wasm_v128_and(kd[w], K.int_one), wasm_i64x2_splat(0));
         const V pick = IfThenElse(odd, sine, cosine);
-        const V flip = wasm_i64x2_shl(wasm_v128_and(wasm_i64x2_add(kd[w], wasm_i64x2_splat(1)), wasm_i64x2_splat(2)), 62);
+        const V flip = wasm_i64x2_shl(wasm_v128_and(wasm_i64x2_add(kd[w], K.int_one), K.int_two), 62);
         v[w] = wasm_v128_xor(pick, flip);
     }
 }
 
-// Lanes whose value x rounds to a single that nothing within kSimForceMarginUlps double ulps of
-// x changes: the low 29 bits of the double, those a single drops, far from 2^28.
-inline V FarFromMidpoint(V x) {
-    const V low = wasm_v128_and(wasm_i64x2_add(x, wasm_i64x2_splat(kSimForceMarginUlps - 0x10000000)),
-                                wasm_i64x2_splat(0x1FFFFFFF));
-    return wasm_i64x2_gt(low, wasm_i64x2_splat(2 * kSimForceMarginUlps));
+// Lanes whose value x may round to another single within kSimForceMarginUlps double ulps of x:
+// the low 29 bits of the double, those a single drops, near 2^28. The test is low - (2 margin
+// + 1) < 0 by the sign bits of both halves (low is below 2^29), as 64-bit lanes have no
+// unsigned compare, which the compiler would make of a signed one here lane by lane.
+inline V NearMidpoint(V x) {
+    const V low = wasm_v128_and(wasm_i64x2_add(x, K.margin_shift), K.low29);
+    return wasm_i32x4_shr(wasm_i64x2_sub(low, K.twice_margin_and_one), 31);
 }
 
 // The value moved away from zero by half the margin, for the trial variants.
 template <SimForceTrial kTrial>
 inline V Nudged(V x) {
     if constexpr (kTrial == SimForceTrial::kExact) return x;
-    return wasm_i64x2_add(x, wasm_i64x2_splat(kSimForceMarginUlps / 2));
+    return wasm_i64x2_add(x, K.half_margin);
 }
 
 // The lanes of the margin test (all, unchecked), and the lanes the bounds cover.
 template <SimForceTrial kTrial>
 inline V Trusted(V x, V covered) {
     if constexpr (kTrial == SimForceTrial::kNudgedUnchecked) return AllLanes();
-    return wasm_v128_and(covered, FarFromMidpoint(x));
+    return wasm_v128_andnot(covered, NearMidpoint(x));
 }
 
 // Stage 1: the values, and the lanes they are trusted on cleared from ok where not. Zero, values
@@ -123,7 +186,7 @@ inline void AngleStage(const V (&r)[W], V (&y)[W], V& ok) {
     Angle(r, y);
     for (int w = 0; w < W; ++w) {
         y[w] = Nudged<kTrial>(y[w]);
-        ok = wasm_v128_and(ok, Trusted<kTrial>(y[w], wasm_f64x2_ge(wasm_f64x2_abs(y[w]), Set(0x1p-126))));
+        ok = wasm_v128_and(ok, Trusted<kTrial>(y[w], wasm_f64x2_ge(wasm_f64x2_abs(y[w]), K.least_normal)));
     }
 }
 
@@ -133,7 +196,7 @@ inline void CosineStage(const V (&arg)[W], V strength, V (&x)[W], V& ok) {
     Cosine(arg, x);
     for (int w = 0; w < W; ++w) {
         x[w] = Nudged<kTrial>(Mul(x[w], strength));
-        ok = wasm_v128_and(ok, Trusted<kTrial>(x[w], wasm_f64x2_le(wasm_f64x2_abs(Sub(arg[w], Set(6.0))), Set(4.0))));
+        ok = wasm_v128_and(ok, Trusted<kTrial>(x[w], wasm_f64x2_le(wasm_f64x2_abs(Sub(arg[w], K.six)), K.four)));
     }
 }
 
@@ -232,7 +295,7 @@ inline V Differences(const SimForceJob& j, VF px, VF py, VF pz, int32_t q, VF (&
 
 inline V Gain(V dist, const Constants& c) {
     const V g = Single(Div(c.c500, wasm_f64x2_sqrt(dist)));
-    return IfThenElse(wasm_f64x2_gt(g, c.c100), c.c100, g);
+    return wasm_f64x2_pmin(g, c.c100);  // 100 < g ? 100 : g, NaN kept as the compare keeps it
 }
 
 // A pair's parts u times the gain g taken off the sums; u g is exact (singles).
@@ -284,14 +347,14 @@ float Forces(SimForceJob& j, int32_t from, int32_t to) {
     Constants c;
     c.deg = Set(j.deg);
     c.deg_scalar = j.deg;
-    c.tiny = Set(1e-7);
-    c.c100 = Set(100.0);
-    c.c180 = Set(180.0);
-    c.c500 = Set(500.0);
-    c.f180 = wasm_f32x4_splat(180.0f);
-    c.f360 = wasm_f32x4_splat(360.0f);
+    c.tiny = K.tiny;
+    c.c100 = K.c100;
+    c.c180 = K.c180;
+    c.c500 = K.c500;
+    c.f180 = K.f180;
+    c.f360 = K.f360;
     c.fzero = wasm_f32x4_splat(0.0f);
-    c.inf = Set(HUGE_VAL);
+    c.inf = K.inf;
     float biggest = -1e15f;
     for (int32_t i = from; i < to; i += kLanes) {
         const int32_t s = j.species_of[i];
