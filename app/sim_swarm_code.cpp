@@ -218,8 +218,10 @@ std::string sim_swarm_problem(const SimSwarm& s) {
 
 std::string sim_swarm_encode(const SimSwarm& s) {
     BitWriter w;
-    const int32_t n = s.species;
-    w.put(static_cast<uint32_t>(n), 4);
+    // A species count outside the limits is written as it is (a reader refuses it there), but
+    // the fields after it never beyond the ten that the arrays hold.
+    const int32_t n = s.species < 0 ? 0 : s.species > 10 ? 10 : s.species;
+    w.put(static_cast<uint32_t>(s.species), 4);
     for (int32_t i = 0; i < n; ++i) w.put(static_cast<uint32_t>(s.colour[i]), 4);
     for (int32_t i = 0; i < n; ++i) put_count(w, s.count[i]);
     // Rule values in base 3, five to a group of 8 bits (3^5 = 243), row by row.

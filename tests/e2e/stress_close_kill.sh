@@ -39,6 +39,20 @@ start() {
   xdotool windowfocus --sync "$win" 2>/dev/null || true
 }
 
+# Until the window shows more than one colour: the program has begun and drawn, so the keys
+# sent now reach it (a program's start empties the keyboard ring, and a loaded machine may take
+# longer than the sleeps below to get there).
+wait_drawn() {  # wait_drawn WIN
+  for _ in $(seq 300); do
+    if "$XTOOL" grab "$1" "$WORK/shot.ppm" 2>/dev/null &&
+       python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); sys.exit(len(set(d[-3 * 640 * 480:])) < 3)' "$WORK/shot.ppm"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "$2: the window showed nothing in 30 s"
+}
+
 no_temp_left() {  # no_temp_left WHAT
   local left
   left=$(find "$WORK" -path "$WORK/cache" -prune -o -name '*.tmp' -print | head -3)
@@ -127,6 +141,7 @@ for i in $(seq "$saves"); do
   e2e_start --start $((i % 100 + 1))
   win=$("$XTOOL" find Kavaro) || fail "save $i: no window"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
+  wait_drawn "$win" "save $i"
   sleep 0.3
   xdotool key r
   sleep 0.1
