@@ -254,15 +254,15 @@ python3 "$WATCH" "$WORK" watch.end >"$WORK/created" &
 watcher=$!
 for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done
 puts=0
-put_in_place() {  # put_in_place N WHAT: waits (10 s at most) for N more saves to be put in place
+put_in_place() {  # put_in_place N WHAT: waits (30 s at most) for N more saves to be put in place
   puts=$((puts + $1))
   local seen=0
-  for _ in $(seq 500); do
+  for _ in $(seq 1500); do
     seen=$(grep -cx 'kavaro\.dat' "$WORK/created" || true)
     [ "$seen" -ge "$puts" ] && return 0
     sleep 0.02
   done
-  fail "$2: $seen saves put in place in all, not $puts, within 10 s"
+  fail "$2: $seen saves put in place in all, not $puts, within 30 s"
 }
 start
 PID1=$APP_PID
