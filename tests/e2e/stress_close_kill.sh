@@ -33,9 +33,20 @@ ms() { printf '0.%03d' "$((RANDOM % $1))"; }
 end_limit() { awk -v n="$(nproc)" '{ l = $1 / n; if (l < 1) l = 1; printf "%d", 2000 * l }' /proc/loadavg; }
 limit_said() { echo "limit $1 ms at load $(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores"; }
 
+# The program's own words and whether it still runs, for a verdict on a start that showed nothing.
+said() {
+  local state=running
+  local rc=0
+  if ! kill -0 "$APP_PID" 2>/dev/null; then
+    wait "$APP_PID" 2>/dev/null || rc=$?
+    state="ended with status $rc"
+  fi
+  echo "the program $state; it said: $(tr '\n' ' ' <"$WORK/stderr" | cut -c1-400)"
+}
+
 start() {
   e2e_start
-  win=$("$XTOOL" find Kavaro) || fail "no window"
+  win=$("$XTOOL" find Kavaro) || fail "no window in 30 s ($(said))"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
 }
 
@@ -139,7 +150,7 @@ for i in $(seq "$saves"); do
   cp "$WORK/kavaro.dat" "$WORK/old.dat"
   rm -f "$WORK/watch.end"
   e2e_start --start $((i % 100 + 1))
-  win=$("$XTOOL" find Kavaro) || fail "save $i: no window"
+  win=$("$XTOOL" find Kavaro) || fail "save $i: no window in 30 s ($(said))"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
   wait_drawn "$win" "save $i"
   sleep 0.3
