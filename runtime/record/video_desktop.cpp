@@ -179,7 +179,8 @@ RecordVideo* record_video_open(int fd, RecordKind kind, int32_t w, int32_t h, in
     c->time_base = fixed_rate ? AVRational{1, fps} : AVRational{1, gif ? 100 : 1000};
     c->framerate = AVRational{fps, 1};
     c->gop_size = 2 * fps;
-    c->thread_count = 0;
+    // The encoding is the recorder thread's alone: the program's cores stay the force step's.
+    c->thread_count = 1;
     // No frames reordered: the first frame is shown at time 0 in every player.
     c->max_b_frames = 0;
     if (!gif) {
