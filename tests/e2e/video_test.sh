@@ -85,6 +85,25 @@ for name in k.gif k.webm k.mp4; do
   echo "ok: $name killed after 3 s plays $frames frames"
 done
 
+# 3b. A disk that fills while recording: one message, the file keeps its frames, the program runs
+#     on and ends as usual.
+mkdir -p "$WORK/small"
+if mount -t tmpfs -o size=48k tmpfs "$WORK/small" 2>/dev/null; then
+  trap 'umount "$WORK/small" 2>/dev/null || true; e2e_cleanup' EXIT
+  start --record "$WORK/small/full.gif"
+  wait_line "recording stopped: cannot write $WORK/small/full.gif: No space left on device; it keeps its first [0-9]* frames"
+  sleep 1
+  kill -0 "$APP_PID" 2>/dev/null || fail "the program ended with the recording"
+  close_window
+  [ "$(grep -c 'recording' "$WORK/stderr")" = 1 ] || { cat "$WORK/stderr" >&2; fail "not one message"; }
+  frames=$(probe "$WORK/small/full.gif" stream=nb_read_frames)
+  [ "${frames:-0}" -ge 1 ] || fail "the full disk's GIF decodes to '${frames:-}' frames"
+  umount "$WORK/small"
+  echo "ok: a full disk stops the recording; its GIF plays $frames frames"
+else
+  echo "skip: cannot mount a small tmpfs"
+fi
+
 # 4. Names that can never be written, and rates out of range: one line, status 2, no window,
 #    nothing made. A file that exists is kept, and the next free name told.
 : >"$WORK/afile"
