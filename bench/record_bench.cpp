@@ -2,8 +2,11 @@
 // thread, with the frame builder every 32 ms and a presenter every 16 ms beside it (as the
 // housekeeping and main threads run them), without and with a recording of every new frame.
 // Also the presenter's own cost of handing a frame to the recorder, and with --all-frames the
-// frames written per second against the program's frames per second without recording.
+// frames written per second, into numbered PNGs or each kind of video file, against the
+// program's frames per second without recording.
 #include <benchmark/benchmark.h>
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -68,12 +71,16 @@ struct Beside {
     }
 };
 
-// A recording into a new temporary folder.
-void start_recording(bool all_frames) {
+const char* const kKindNames[] = {"PNG folder", "GIF", "WebM", "MP4"};
+
+// A recording into a new temporary folder, as numbered PNGs or one video file there.
+void start_recording(bool all_frames, RecordKind kind = RECORD_FOLDER) {
     char t[] = "/tmp/kavaro-record-bench-XXXXXX";
     g_dir = mkdtemp(t);
     RecordSettings s;
-    s.dir = g_dir;
+    s.kind = kind;
+    if (kind == RECORD_FOLDER) s.dir = g_dir;
+    else s.video = s.video_asked = g_dir + "/bench." + (kind == RECORD_GIF ? "gif" : kind == RECORD_WEBM ? "webm" : "mp4");
     s.all_frames = all_frames;
     record_start(s, stderr);
 }
@@ -123,10 +130,12 @@ BENCHMARK(BM_ProgramFramesWhilePresenting)
 // --all-frames: every page the program shows is written, the program waiting for the writer
 // when its queue is full. Frames written per second (the last one on the disk) against the
 // program's frames per second without recording; both with the builder and presenter beside.
+// The second argument: 0 not recording, 1 the PNG folder, 2 GIF, 3 WebM, 4 MP4.
 void BM_EveryFrameWritten(benchmark::State& state) {
     const bool record = state.range(1) != 0;
+    const auto kind = static_cast<RecordKind>(std::max<int64_t>(0, state.range(1) - 1));
     set_up(static_cast<int>(state.range(0)));
-    if (record) start_recording(true);
+    if (record) start_recording(true, kind);
     Beside beside;
     beside.start();
     auto start = std::chrono::steady_clock::now();
@@ -142,11 +151,14 @@ void BM_EveryFrameWritten(benchmark::State& state) {
     beside.end();
     state.counters["particles"] = sim_particle_total;
     state.counters["force_threads"] = sim_force_threads();
-    state.SetLabel(record ? "every frame written" : "not recording");
+    state.SetLabel(record ? std::string("every frame written: ") + kKindNames[kind] : "not recording");
 }
 BENCHMARK(BM_EveryFrameWritten)
     ->Args({1000, 0})
     ->Args({1000, 1})
+    ->Args({1000, 2})
+    ->Args({1000, 3})
+    ->Args({1000, 4})
     ->Args({4000, 0})
     ->Args({4000, 1})
     ->MinTime(4.0)
@@ -187,19 +199,36 @@ void BM_PresenterHandsOverAFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_PresenterHandsOverAFrame)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
-// The writer's part: one frame of the running swarm encoded (on the writer's thread).
+// The writer's part: one frame of the running swarm encoded (on the writer's thread), as a PNG
+// or into a video file of each kind (written to /dev/null); the swarm moves on untimed between.
 void BM_WriterEncodesAFrame(benchmark::State& state) {
+    const auto kind = static_cast<RecordKind>(state.range(0));
     set_up(1000);
     for (int i = 0; i < 5; ++i) sim_frame();
-    const ImageSurface* page = gfx_images.display_page;
     std::vector<uint8_t> png;
-    for (auto _ : state)
-        record_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
-    state.counters["png_bytes"] = static_cast<double>(png.size());
+    std::string why;
+    RecordVideo* video = nullptr;
+    if (kind != RECORD_FOLDER) {
+        video = record_video_open(open("/dev/null", O_WRONLY | O_CLOEXEC), kind, 640, 480, 30, true, why);
+        if (!video) return state.SkipWithError(why.c_str());
+    }
+    int64_t n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sim_frame();
+        state.ResumeTiming();
+        const ImageSurface* page = gfx_images.display_page;
+        if (video) record_video_frame(video, page->pixels, page->palette, 16, n++, why);
+        else record_png_encode(page->pixels, page->width, page->height, page->palette, 16, png);
+    }
+    double seconds = 0;
+    if (video) record_video_close(video, seconds, why);
+    else state.counters["png_bytes"] = static_cast<double>(png.size());
     state.counters["frames_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.SetLabel(kKindNames[kind]);
 }
-BENCHMARK(BM_WriterEncodesAFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WriterEncodesAFrame)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 

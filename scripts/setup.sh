@@ -9,7 +9,9 @@
 #   web-test  that, the tests, and Chromium for driving the page (scripts/test-web.sh)
 set -euo pipefail
 what="${1:-test}"
-packages=(cmake g++ make python3 freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev libpng-dev libhwy-dev)
+packages=(cmake g++ make python3 pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libx11-dev libpng-dev libhwy-dev)
+# Video files (--record FILE.gif, .webm, .mp4) are written through FFmpeg's libraries.
+packages+=(libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
 package_tools=(file dpkg-dev lintian desktop-file-utils appstream man-db imagemagick)
 case $what in
   run) ;;
@@ -28,6 +30,8 @@ case $what in
     packages+=(python3-mpmath)
     # Keyboard layouts for the end-to-end key test.
     packages+=(x11-xkb-utils)
+    # ffmpeg and ffprobe read the recorded videos back in the end-to-end test.
+    packages+=(ffmpeg)
     # The icons are drawn as SVG and rendered by rsvg-convert; xprop reads the window's properties.
     packages+=(librsvg2-bin x11-utils)
     ;;

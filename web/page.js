@@ -21,11 +21,13 @@ if (typeof document !== 'undefined') (function () {
       ended: 'Kavaro has ended', again: 'Start again', open: 'Open', download: 'Download',
       presets: 'Presets', language: 'Magyarul', fullScreen: 'Full screen', snapshot: 'Snapshot',
       share: 'Share', shared: 'Link copied', noCode: 'This swarm has no code: ',
+      record: 'Record', stop: 'Stop',
     },
     hu: {
       ended: 'A Kavaro befejezodott', again: 'Ujrainditas', open: 'Megnyitas', download: 'Letoltes',
       presets: 'Mintak', language: 'English', fullScreen: 'Teljes kepernyo', snapshot: 'Pillanatkep',
       share: 'Megosztas', shared: 'Link masolva', noCode: 'Ennek a rajnak nincs kodja: ',
+      record: 'Felvetel', stop: 'Leallitas',
     },
   };
   function text(key) { return texts[hungarian ? 'hu' : 'en'][key]; }
@@ -309,6 +311,29 @@ if (typeof document !== 'undefined') (function () {
     setTimeout(() => URL.revokeObjectURL(url), 60000);
   }
 
+  // Record and Stop: what the canvas shows, as a WebM download made by the browser itself.
+  let recorder = null;
+  function record() {
+    if (recorder) return recorder.stop();
+    if (typeof MediaRecorder === 'undefined' || !canvas.captureStream)
+      return console.warn('kavaro: this browser cannot record the canvas');
+    const type = ['video/webm;codecs=vp9', 'video/webm'].find((t) => MediaRecorder.isTypeSupported(t));
+    if (!type) return console.warn('kavaro: this browser records no WebM');
+    const parts = [];
+    const started = new Date();
+    recorder = new MediaRecorder(canvas.captureStream(), { mimeType: type });
+    recorder.addEventListener('dataavailable', (e) => { if (e.data.size) parts.push(e.data); });
+    recorder.addEventListener('stop', () => {
+      recorder = null;
+      labelBar();
+      const stamp = started.toISOString().slice(0, 19).replace(/[-:]/g, '').replace('T', '-');
+      offer(new Blob(parts, { type: 'video/webm' }), 'kavaro-' + stamp + '.webm', 'video/webm');
+    });
+    // A part every second: a tab closed while recording loses at most the last one.
+    recorder.start(1000);
+    labelBar();
+  }
+
   function statePath() {
     const state = params.get('state');
     return state ? (state.startsWith('/') ? state : '/kavaro/' + state) : '/kavaro/kavaro.dat';
@@ -384,6 +409,7 @@ if (typeof document !== 'undefined') (function () {
     document.getElementById('bar-language').textContent = text('language');
     document.getElementById('bar-full-screen').textContent = text('fullScreen');
     document.getElementById('bar-snapshot').textContent = text('snapshot');
+    document.getElementById('bar-record').textContent = text(recorder ? 'stop' : 'record');
     document.getElementById('notice-again').textContent = text('again');
   }
 
@@ -453,6 +479,10 @@ if (typeof document !== 'undefined') (function () {
       if (running()) Module._record_web_snapshot();
       back();
     });
+    document.getElementById('bar-record').addEventListener('click', () => {
+      if (running() || recorder) record();
+      back();
+    });
     document.getElementById('notice-again').addEventListener('click', () => location.reload());
   }
 
@@ -519,10 +549,12 @@ if (typeof document !== 'undefined') (function () {
     // The run is over: the notice over the canvas, the output of a run that never began.
     end(status, message) {
       ended = true;
+      // A recording ends with the run, and is offered as it is.
+      if (recorder) recorder.stop();
       labelBar();
       // A run that never began has nothing for the bar to act on but the language.
       if (!kavaroPage.started)
-        for (const id of ['bar-open', 'bar-download', 'bar-presets', 'bar-full-screen', 'bar-snapshot'])
+        for (const id of ['bar-open', 'bar-download', 'bar-presets', 'bar-full-screen', 'bar-snapshot', 'bar-record'])
           document.getElementById(id).style.display = 'none';
       document.getElementById('notice-title').textContent = text('ended');
       document.getElementById('notice-text').textContent = message || (kavaroPage.started ? '' : printed.join('\n'));

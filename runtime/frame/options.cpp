@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/frame/option_hint.h"
+#include "runtime/record/record.h"
 
 #ifndef KAVARO_VERSION
 #define KAVARO_VERSION "0"
@@ -72,8 +73,15 @@ void frame_print_help(FILE* f) {
         "A swarm of coloured particles chasing, fleeing or ignoring each other in 3-D.\n"
         "\n"
         "Options:\n"
+        "  --record FILE.gif|FILE.webm|FILE.mp4\n"
+        "                           write every frame shown into one video file: a GIF\n"
+        "                           of the page's 16 colours, WebM (VP9) or MP4 (H.264);\n"
+        "                           a FILE that exists is kept and FILE-2 is written\n"
         "  --record DIR             write every frame shown as DIR/kavaro-NNNNNN.png\n"
         "  --record-limit N         with --record: stop recording after N frames\n"
+        "  --record-fps N           with a video file and --all-frames: N frames a\n"
+        "                           second (1 to 240, default 30); without --all-frames\n"
+        "                           each frame keeps the time it was shown\n"
         "  --snapshot FILE.png      write the first frame shown after the start as FILE.png\n"
         "  --snapshot-after SECONDS with --snapshot: wait that long before it\n"
         "  --snapshot-frame N       with --snapshot: the N-th frame the program draws (1 is\n"
@@ -146,7 +154,9 @@ void frame_print_help(FILE* f) {
         "     FILE or --preset NAME that cannot be used, --all-frames or --record-limit\n"
         "     without --record, --snapshot-after or --snapshot-frame without --snapshot,\n"
         "     a --swarm CODE that is no swarm code (damaged, cut or of another version),\n"
-        "     a --code FILE that cannot be read\n"
+        "     a --code FILE that cannot be read,\n"
+        "     a --record folder or file that cannot be written, --record-fps without a\n"
+        "     video file and --all-frames\n"
         "\n"
         "Other arguments join the command line, which the program does not read.\n",
         f);
@@ -154,7 +164,7 @@ void frame_print_help(FILE* f) {
 
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream) {
     out = FrameOptions{};
-    bool snapshot_after_given = false;
+    bool snapshot_after_given = false, record_fps_given = false;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -204,6 +214,13 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
             const char* v = value(a);
             if (!v) return 2;
             if (!parse_count(v, out.record_limit)) return bad(a, "a whole number of 0 or more", v);
+        } else if (!std::strcmp(a, "--record-fps")) {
+            const char* v = value(a);
+            if (!v) return 2;
+            int64_t n = 0;
+            if (!parse_count(v, n) || n < 1 || n > 240) return bad(a, "a whole number from 1 to 240", v);
+            out.record_fps = static_cast<int32_t>(n);
+            record_fps_given = true;
         } else if (!std::strcmp(a, "--lang")) {
             const char* v = value(a);
             if (!v) return 2;
@@ -255,6 +272,10 @@ int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stre
     // Options that only shape another one say so when it is missing, rather than do nothing.
     if (out.record_limit >= 0 && out.record_dir.empty()) {
         std::fprintf(err_stream, "kavaro: --record-limit needs --record DIR\n");
+        return 2;
+    }
+    if (record_fps_given && !(out.all_frames && record_kind_of(out.record_dir) > RECORD_FOLDER)) {
+        std::fprintf(err_stream, "kavaro: --record-fps needs --record FILE.gif, .webm or .mp4 and --all-frames\n");
         return 2;
     }
     if (snapshot_after_given && out.snapshot_file.empty()) {

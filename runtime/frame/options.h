@@ -7,8 +7,11 @@
 struct FrameOptions {
     bool help = false;
     bool version = false;
-    std::string record_dir;      // --record DIR: every presented frame as a numbered PNG
+    std::string record_dir;      // --record DIR: every presented frame as a numbered PNG (or
+                                 // --record FILE.gif, .webm, .mp4: one video file)
     int64_t record_limit = -1;   // --record-limit N: stop after N frames (-1: no limit)
+    int32_t record_fps = 30;     // --record-fps N: a video's frames a second with --all-frames
+    std::string record_target;   // the start-up's check: the video file to make (a free name)
     std::string snapshot_file;   // --snapshot FILE.png: one presented frame
     double snapshot_after = 0;   // --snapshot-after SECONDS: wait that long first
     int64_t snapshot_frame = 0;  // --snapshot-frame N: the N-th frame the program draws (0: none)
@@ -31,7 +34,8 @@ extern FrameOptions frame_options;
 // Reads argv[1..argc-1] into `out`. Returns -1 to go on, or the exit status: 0 after --help, -h,
 // --version or --list-presets (their text printed on `out_stream`), 2 for an option without its
 // value or with a value out of its range, a --lang other than en or hu, --all-frames without
-// --record, or --snapshot-frame without --snapshot (one line on `err_stream`). Any other argument that starts with "-" gets a one-line
+// --record, --record-fps without a video file and --all-frames, or --snapshot-frame without
+// --snapshot (one line on `err_stream`). Any other argument that starts with "-" gets a one-line
 // warning on `err_stream` and joins the rest.
 int frame_parse_options(int argc, char** argv, FrameOptions& out, FILE* out_stream, FILE* err_stream);
 

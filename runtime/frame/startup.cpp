@@ -68,7 +68,16 @@ void finish_recording() { record_finish(1500, stderr); }
 
 void start_recording() {
     RecordSettings s;
-    s.dir = from_start_dir(frame_options.record_dir);
+    const std::string asked = from_start_dir(frame_options.record_dir);
+    const RecordKind kind = asked.empty() ? RECORD_FOLDER : record_kind_of(asked);
+    if (kind > RECORD_FOLDER) {
+        s.kind = kind;
+        s.video = frame_options.record_target.empty() ? asked : frame_options.record_target;
+        s.video_asked = asked;
+        s.fps = frame_options.record_fps;
+    } else {
+        s.dir = asked;
+    }
     s.limit = frame_options.record_limit;
     s.snapshot = from_start_dir(frame_options.snapshot_file);
     s.snapshot_after = frame_options.snapshot_after;
@@ -274,6 +283,19 @@ int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err) 
     return -1;
 }
 
+int frame_take_record_option(FILE* err) {
+    FrameOptions& o = frame_options;
+    if (o.record_dir.empty() || o.record_limit == 0) return -1;
+    std::string use, note, why;
+    if (!record_check_target(from_start_dir(o.record_dir), use, note, why)) {
+        std::fprintf(err, "kavaro: %s\n", why.c_str());
+        return 2;
+    }
+    if (!note.empty()) std::fprintf(err, "kavaro: %s\n", note.c_str());
+    o.record_target = use;
+    return -1;
+}
+
 int frame_main(int argc, char** argv, void (*main_routine)()) {
     // --help, --version and bad option values end here, before any window or file.
     int status = frame_parse_options(argc, argv, frame_options, stdout, stderr);
@@ -289,6 +311,8 @@ int frame_main(int argc, char** argv, void (*main_routine)()) {
     status = frame_take_state_options(exe, stdout, stderr);
     // ... and so do the application's own refusals (a damaged --swarm code).
     if (status < 0 && frame_options_check) status = frame_options_check(stderr);
+    // A --record name that could never be written ends here too.
+    if (status < 0) status = frame_take_record_option(stderr);
     if (status >= 0) return frame_platform_ended(status);
     return frame_platform_run(argc, argv, exe);
 }

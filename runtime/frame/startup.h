@@ -26,6 +26,10 @@ int frame_take_state_options(const std::string& exe_path, FILE* out, FILE* err);
 // application checks the options that are its own. -1 to go on, else the exit status (one line
 // on `err`).
 extern int (*frame_options_check)(FILE* err);
+// --record NAME (from the start folder): a folder, or a video file where this build writes them,
+// that can be written; a video file that exists gives the next free name (told on `err`). -1 to
+// go on, else 2 (one line on `err`).
+int frame_take_record_option(FILE* err);
 // Called once the options are taken and the working folder is chosen, before any thread
 // starts: the application takes what it needs from frame_options. -1 to go on, else the exit
 // status of a run that ends here (--code).

@@ -1,7 +1,8 @@
 // The recorder: the presenter copies each new frame's palette indices into a slot of a bounded
-// queue made in advance; a writer thread of its own encodes and writes them. When the writer
-// is behind, the presenter drops the frame and counts it instead of waiting. With all_frames
-// the program thread copies every page it shows instead, and waits for the writer.
+// queue made in advance; a writer thread of its own encodes and writes them, as numbered PNGs
+// or into one video file. When the writer is behind, the presenter drops the frame and counts
+// it instead of waiting. With all_frames the program thread copies every page it shows
+// instead, and waits for the writer.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +36,7 @@ struct Picture {
     uint8_t* indices = nullptr;  // kMaxFramePixels bytes
     uint32_t palette[256] = {};
     int32_t palette_n = 0, width = 0, height = 0;
+    int64_t shown_ns = 0;  // when it was handed over (steady clock)
 };
 
 struct Recorder {
@@ -61,6 +63,12 @@ struct Recorder {
 
     int64_t next_number = 1;  // writer only
     std::vector<uint8_t> png;  // writer only
+    // A video file: made at the start, written by the writer only.
+    int video_fd = -1;
+    RecordVideo* video = nullptr;
+    int32_t video_w = 0, video_h = 0;
+    int64_t video_first_ns = 0;
+    std::atomic<int32_t> video_reported{0};  // its end line has been written
     std::atomic<int64_t> written{0}, dropped{0};
     std::atomic<int32_t> failed{0}, snapshot_written{0};
 
@@ -174,8 +182,89 @@ bool write_snapshot(const Picture& p) {
     return errno == 0;
 }
 
+// A name as the shell takes it back.
+std::string shell_word(const std::string& s) {
+    if (!s.empty() && s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,:@%=") ==
+                          std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// The video's line: the file, its frames, its length, and how to make it again; or why it stopped.
+void report_video(double seconds, const std::string& failure) {
+    Recorder& r = g_rec;
+    if (r.video_reported.exchange(1)) return;
+    const RecordSettings& s = r.settings;
+    const long long written = static_cast<long long>(r.written.load());
+    if (!failure.empty()) {
+        std::fprintf(r.err, "kavaro: recording stopped: cannot write %s: %s; it keeps its first %lld frames (%.2f s)\n",
+                     s.video.c_str(), failure.c_str(), written, seconds);
+        std::fflush(r.err);
+        return;
+    }
+    std::string again;
+    if (r.origin_state.load(std::memory_order_acquire) == 2) {
+        again = std::string(s.all_frames ? "; the same recording again: kavaro " : "; the same run recorded again: kavaro ") +
+                r.origin + " --record " + shell_word(s.video_asked);
+        if (s.all_frames) again += " --all-frames";
+        if (s.limit >= 0) again += " --record-limit " + std::to_string(s.limit);
+        if (s.all_frames && s.fps != 30) again += " --record-fps " + std::to_string(s.fps);
+    }
+    std::fprintf(r.err, "kavaro: recording into %s: %lld frames written, %lld dropped, %.2f s%s%s\n", s.video.c_str(),
+                 written, static_cast<long long>(r.dropped.load()), seconds,
+                 written == 0 ? " (nothing was shown: the file was removed)" : "", again.c_str());
+    std::fflush(r.err);
+}
+
+// One frame into the video, which starts with the first (its size is the video's).
+bool write_video_frame(const Picture& p, std::string& why) {
+    Recorder& r = g_rec;
+    if (!r.video) {
+        if (r.video_fd < 0) return why = "the file was closed", false;
+        const int fd = r.video_fd;
+        r.video_fd = -1;
+        r.video = record_video_open(fd, r.settings.kind, p.width, p.height, r.settings.fps, r.settings.all_frames, why);
+        if (!r.video) return false;
+        r.video_w = p.width;
+        r.video_h = p.height;
+        r.video_first_ns = p.shown_ns;
+    }
+    // A picture of another size has no place in the video.
+    if (p.width != r.video_w || p.height != r.video_h) {
+        r.dropped.fetch_add(1);
+        return true;
+    }
+    const int64_t time = r.settings.all_frames ? r.written.load() : (p.shown_ns - r.video_first_ns + 500000) / 1000000;
+    if (!record_video_frame(r.video, p.indices, p.palette, p.palette_n, time, why)) return false;
+    r.written.fetch_add(1);
+    return true;
+}
+
+// The video's end: what the encoder holds, the file's end, the line. A file without a frame
+// is removed.
+void close_video(const std::string& failure) {
+    Recorder& r = g_rec;
+    double seconds = 0;
+    std::string why;
+    bool ok = true;
+    if (r.video) {
+        ok = record_video_close(r.video, seconds, why);
+        r.video = nullptr;
+    }
+    if (r.video_fd >= 0) {
+        close(r.video_fd);
+        r.video_fd = -1;
+    }
+    if (r.written.load() == 0 && failure.empty()) unlink(r.settings.video.c_str());
+    if (!ok) r.failed.store(1);
+    report_video(seconds, failure.empty() && !ok ? why : failure);
+}
+
 void writer_loop() {
     Recorder& r = g_rec;
+    const bool video = r.settings.kind != RECORD_FOLDER;
     for (;;) {
         bool busy = false;
         if (r.shot_state.load(std::memory_order_acquire) == 1) {
@@ -192,6 +281,19 @@ void writer_loop() {
             if (r.abandon.load()) break;
             const Picture& p = r.queue[t % static_cast<uint64_t>(r.queue_n)];
             std::string name;
+            if (video) {
+                std::string why;
+                if (!r.failed.load() && !r.video_reported.load() && !write_video_frame(p, why)) {
+                    r.failed.store(1);
+                    close_video(why);
+                }
+                r.tail.store(t + 1, std::memory_order_release);
+                // The last frame of the limit ends the file at once.
+                if (r.limit_reached.load() && t + 1 == r.head.load(std::memory_order_acquire) &&
+                    !r.video_reported.load())
+                    close_video("");
+                continue;
+            }
             if (!r.failed.load()) {
                 if (write_numbered(p, name)) {
                     r.written.fetch_add(1);
@@ -209,6 +311,13 @@ void writer_loop() {
             if (r.stop.load()) break;
             frame_sleep_ms(2);
         }
+    }
+    if (video && !r.video_reported.load()) {
+        // Frames still waiting when the time ran out are not written, but the file is ended.
+        const uint64_t left = r.head.load() - r.tail.load();
+        r.dropped.fetch_add(static_cast<int64_t>(left));
+        r.tail.store(r.head.load());
+        close_video("");
     }
     r.done.store(1, std::memory_order_release);
 }
@@ -235,9 +344,10 @@ void copy_page(Picture& p, const ImageSurface* page) {
 // The picture in queue slot `h` is complete: hand it to the writer.
 void hand_to_writer(uint64_t h) {
     Recorder& r = g_rec;
-    r.head.store(h + 1, std::memory_order_release);
     int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                       std::chrono::steady_clock::now().time_since_epoch()).count();
+    r.queue[h % static_cast<uint64_t>(r.queue_n)].shown_ns = now;
+    r.head.store(h + 1, std::memory_order_release);
     if (r.accepted++ == 0) r.first_ns.store(now, std::memory_order_relaxed);
     r.last_ns.store(now, std::memory_order_relaxed);
     if (r.accepted == r.settings.limit) r.limit_reached.store(true, std::memory_order_relaxed);
@@ -278,12 +388,57 @@ int64_t record_next_number(const std::string& dir) {
     return highest + 1;
 }
 
+namespace {
+
+// A new file for the video, in a folder made when missing; never over a name that exists (the
+// next free one is taken and told). -1 with errno.
+int create_video_file(RecordSettings& s, FILE* err) {
+    size_t cut = s.video.find_last_of('/');
+    if (cut != std::string::npos && cut > 0 && !mkdir_all(s.video.substr(0, cut))) return -1;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string name = record_free_name(s.video);
+        if (name.empty()) {
+            errno = EEXIST;
+            return -1;
+        }
+        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) {
+            if (fd >= 0 && name != s.video) {
+                std::fprintf(err, "kavaro: %s exists (it is never written over); recording into %s instead\n",
+                             s.video.c_str(), name.c_str());
+                s.video = name;
+            }
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool start_video(RecordSettings& s, FILE* err) {
+    Recorder& r = g_rec;
+    std::string why;
+    if (!record_video_available(why)) {
+        std::fprintf(err, "kavaro: cannot record into %s: %s\n", s.video.c_str(), why.c_str());
+        return false;
+    }
+    r.video_fd = create_video_file(s, err);
+    if (r.video_fd >= 0) return true;
+    std::fprintf(err, "kavaro: cannot record into %s: %s; the program runs without recording\n", s.video.c_str(),
+                 std::strerror(errno));
+    return false;
+}
+
+}  // namespace
+
 bool record_start(const RecordSettings& settings, FILE* err) {
     Recorder& r = g_rec;
     r.settings = settings;
     r.err = err;
     r.sequence = false;
-    if (!settings.dir.empty() && settings.limit != 0) {
+    if (settings.kind != RECORD_FOLDER) {
+        if (settings.limit != 0) r.sequence = start_video(r.settings, err);
+    } else if (!settings.dir.empty() && settings.limit != 0) {
         int64_t next = -1;
         if (mkdir_all(settings.dir) && usable_folder(settings.dir))
             next = record_next_number(settings.dir);
@@ -407,16 +562,22 @@ void record_finish(int32_t wait_ms, FILE* err) {
         r.stop.store(1);
         int32_t waited = 0;
         for (; !r.done.load(std::memory_order_acquire) && waited < wait_ms; waited += 2) frame_sleep_ms(2);
+        const bool video = r.settings.kind != RECORD_FOLDER;
         if (!r.done.load(std::memory_order_acquire)) {
             r.abandon.store(1);
-            for (int32_t more = 0; !r.done.load(std::memory_order_acquire) && more < 500; more += 2)
+            // A video's end (what the encoder holds, the file's index) is worth a little more.
+            const int32_t end_ms = video ? 3000 : 500;
+            for (int32_t more = 0; !r.done.load(std::memory_order_acquire) && more < end_ms; more += 2)
                 frame_sleep_ms(2);
         }
         bool ended = r.done.load(std::memory_order_acquire);
         if (ended && r.writer.joinable()) r.writer.join();
         int64_t left = static_cast<int64_t>(r.head.load() - r.tail.load());
         if (left > 0 && !r.failed.load()) r.dropped.fetch_add(left);
-        if (r.sequence) {
+        if (r.sequence && video && !r.video_reported.exchange(1)) {
+            std::fprintf(err, "kavaro: recording into %s cut short: the writer did not end in time; the file "
+                         "keeps the frames written before\n", r.settings.video.c_str());
+        } else if (r.sequence && !video) {
             // Frames are shown as the program makes them: the rate they came at suits a video.
             double span = static_cast<double>(r.last_ns.load() - r.first_ns.load()) * 1e-9;
             int64_t queued = static_cast<int64_t>(r.head.load());
@@ -454,6 +615,7 @@ RecordCounts record_counts() {
     c.dropped = g_rec.dropped.load();
     c.failed = g_rec.failed.load() != 0;
     c.snapshot_written = g_rec.snapshot_written.load() != 0;
+    c.video_closed = g_rec.video_reported.load() != 0;
     return c;
 }
 
@@ -485,6 +647,12 @@ void record_reset() {
     r.finishing.store(0);
     r.finished.store(0);
     r.origin_state.store(0);
+    if (r.video_fd >= 0) close(r.video_fd);
+    r.video_fd = -1;
+    r.video = nullptr;
+    r.video_w = r.video_h = 0;
+    r.video_first_ns = 0;
+    r.video_reported.store(0);
     r.active.store(false);
     r.sequence = r.snapshot = false;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -53,6 +54,12 @@ TEST(Options, ValuesAndTheRestOfTheCommandLine) {
     EXPECT_EQ(s.opt.preset, "dance");
     EXPECT_TRUE(s.opt.all_frames && s.opt.list_presets);
     EXPECT_EQ(s.opt.rest, "");
+    EXPECT_EQ(s.opt.record_fps, 30);
+    for (auto [name, fps] : {std::pair{"a.gif", "1"}, {"b.WebM", "240"}, {"c.mp4", "60"}}) {
+        Parsed v = parse({"--record", name, "--all-frames", "--record-fps", fps});
+        EXPECT_EQ(v.status, -1) << v.err;
+        EXPECT_EQ(v.opt.record_fps, std::atoi(fps));
+    }
     Parsed none = parse({"x"});
     EXPECT_EQ(none.opt.start_draws, 0);  // the clock chooses
     EXPECT_FALSE(none.opt.all_frames || none.opt.list_presets);
@@ -77,7 +84,7 @@ TEST(Options, AnUnknownDashArgumentWarnsOnceAndJoinsTheRest) {
              {"--scael", "--scale"}, {"-scale", "--scale"}, {"--scale=2", "--scale"}, {"--LANG", "--lang"},
              {"--all-frame", "--all-frames"}, {"--snapshot-afte", "--snapshot-after"}, {"--prest", "--preset"},
              {"--stat", "--state or --start"}, {"--verison", "--version"}, {"-H", "-h"}, {"--x", ""}, {"-5", ""},
-             {"--frobnicate", ""}, {"--recordings", ""}}) {
+             {"--frobnicate", ""}, {"--recording-files", ""}}) {
         const std::string err = parse({arg}).err;
         const std::string want = *hint ? std::string("(did you mean ") + hint + "? see" : "(see";
         EXPECT_NE(err.find("\"" + std::string(arg) + "\" " + want), std::string::npos) << err;
@@ -92,7 +99,8 @@ TEST(Options, HelpAndVersionPrintAndEndWithZero) {
                              "$XDG_DATA_HOME/kavaro/kavaro.dat", "~/.local/share/kavaro/kavaro.dat",
                              "--scale N|auto", "-h, --help", "Ctrl+Break", "Pause", "Alt+Enter",
                              "KAVARO_ISA=scalar|avx2|avx512", "Exit status:", "-1 chases it, 0 ignores it, 1 flees it", "--state FILE",
-                             "--start N", "--preset NAME", "--list-presets", "--all-frames", "--snapshot-frame N"})
+                             "--start N", "--preset NAME", "--list-presets", "--all-frames", "--snapshot-frame N",
+                             "--record FILE.gif|FILE.webm|FILE.mp4", "--record-fps N"})
         EXPECT_NE(h.out.find(part), std::string::npos) << part;
     EXPECT_EQ(parse({"-h"}).out, h.out);
     Parsed v = parse({"--version"});
@@ -122,7 +130,12 @@ TEST(Options, MissingOrNonNumericValuesEndWithTwoAndOneLine) {
              {{"--snapshot-frame", "x", "--snapshot", "a.png"}, "of 1 or more"},
              {{"--snapshot-frame", "30"}, "--snapshot FILE.png"}, {{"--record-limit", "5"}, "needs --record DIR"},
              {{"--record-limit", "0", "--snapshot", "a.png"}, "--record"}, {{"--snapshot-after", "3"}, "needs --snapshot"},
-             {{"--snapshot-after", "0", "--record", "r"}, "--snapshot FILE.png"}}) {
+             {{"--snapshot-after", "0", "--record", "r"}, "--snapshot FILE.png"},
+             {{"--record-fps"}, ""}, {{"--record", "a.gif", "--all-frames", "--record-fps", "0"}, "1 to 240"},
+             {{"--record", "a.gif", "--all-frames", "--record-fps", "241"}, "1 to 240"},
+             {{"--record", "a.gif", "--all-frames", "--record-fps", "2.5"}, "1 to 240"},
+             {{"--record", "a.gif", "--record-fps", "25"}, "and --all-frames"},
+             {{"--record", "frames", "--all-frames", "--record-fps", "25"}, "--record FILE.gif, .webm or .mp4"}}) {
         Parsed r = parse(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_EQ(r.out, "");

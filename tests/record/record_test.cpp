@@ -1,3 +1,9 @@
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+}
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -155,6 +161,135 @@ TEST(RecordNumbering, ContinuesAfterTheHighestNumberedPicture) {
     EXPECT_EQ(record_next_number("/nonexistent/kavaro"), -1);
     EXPECT_EQ(record_file_name("a/b", 12), "a/b/kavaro-000012.png");
     EXPECT_EQ(record_file_name("a/", 1234567), "a/kavaro-1234567.png");
+}
+
+// What a video file holds, read back through FFmpeg's own demuxers and decoders.
+struct Video {
+    bool ok = false;
+    std::string codec, pix_fmt;
+    int64_t frames = 0;
+    double seconds = 0;                  // the container's length
+    std::vector<double> times;           // each frame's time, in seconds
+    std::vector<std::vector<uint32_t>> rgb;  // decoded 0xRRGGBB pixels (GIF only)
+};
+
+Video read_video(const std::string& name) {
+    Video v;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, name.c_str(), nullptr, nullptr) < 0) return v;
+    avformat_find_stream_info(fmt, nullptr);
+    const AVStream* st = fmt->streams[0];
+    const AVCodec* dec = avcodec_find_decoder(st->codecpar->codec_id);
+    AVCodecContext* c = avcodec_alloc_context3(dec);
+    avcodec_parameters_to_context(c, st->codecpar);
+    avcodec_open2(c, dec, nullptr);
+    v.codec = avcodec_get_name(st->codecpar->codec_id);
+    const char* pf = av_get_pix_fmt_name(static_cast<AVPixelFormat>(st->codecpar->format));
+    v.pix_fmt = pf ? pf : "";
+    v.seconds = fmt->duration > 0 ? double(fmt->duration) / AV_TIME_BASE : 0;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* f = av_frame_alloc();
+    auto take = [&] {
+        while (avcodec_receive_frame(c, f) == 0) {
+            ++v.frames;
+            v.times.push_back(double(f->best_effort_timestamp) * av_q2d(st->time_base));
+            if (f->format == AV_PIX_FMT_BGRA) {
+                std::vector<uint32_t> px(size_t(f->width) * f->height);
+                for (int y = 0; y < f->height; ++y)
+                    for (int x = 0; x < f->width; ++x)
+                        px[size_t(y) * f->width + x] =
+                            reinterpret_cast<const uint32_t*>(f->data[0] + y * f->linesize[0])[x] & 0xFFFFFF;
+                v.rgb.push_back(std::move(px));
+            }
+        }
+    };
+    while (av_read_frame(fmt, pkt) >= 0) {
+        avcodec_send_packet(c, pkt);
+        av_packet_unref(pkt);
+        take();
+    }
+    avcodec_send_packet(c, nullptr);
+    take();
+    av_frame_free(&f);
+    av_packet_free(&pkt);
+    avcodec_free_context(&c);
+    avformat_close_input(&fmt);
+    v.ok = true;
+    return v;
+}
+
+// The pixels a paletted picture shows.
+std::vector<uint32_t> colours_of(const std::vector<uint8_t>& indices, const uint32_t* palette) {
+    std::vector<uint32_t> px(indices.size());
+    for (size_t i = 0; i < px.size(); ++i) px[i] = palette[indices[i]] & 0xFFFFFF;
+    return px;
+}
+
+TEST(RecordTarget, KindsByNameAndTheNextFreeName) {
+    std::string dir = temp_dir();
+    mkdir((dir + "/x.y").c_str(), 0755);
+    struct Case {
+        std::string name;
+        RecordKind kind;
+    } cases[] = {{"a.gif", RECORD_GIF}, {"A.GIF", RECORD_GIF}, {"x/b.webm", RECORD_WEBM}, {"c.Mp4", RECORD_MP4},
+                 {"frames", RECORD_FOLDER}, {"rec.d/", RECORD_FOLDER}, {"my.films/rec", RECORD_FOLDER},
+                 {".gif", RECORD_FOLDER}, {"a.", RECORD_FOLDER}, {dir + "/x.y", RECORD_FOLDER},
+                 {"swarm.avi", RECORD_REFUSED}, {"swarm.png", RECORD_REFUSED}, {"a.gif.txt", RECORD_REFUSED}};
+    for (const Case& c : cases) EXPECT_EQ(record_kind_of(c.name), c.kind) << c.name;
+    touch(dir + "/a.gif");
+    touch(dir + "/a-2.gif");
+    ASSERT_EQ(symlink("nowhere", (dir + "/a-3.gif").c_str()), 0);  // a link that leads nowhere counts
+    touch(dir + "/f");
+    EXPECT_EQ(record_free_name(dir + "/a.gif"), dir + "/a-4.gif");
+    EXPECT_EQ(record_free_name(dir + "/b.gif"), dir + "/b.gif");
+    EXPECT_EQ(record_free_name(dir + "/f"), dir + "/f-2");
+    EXPECT_EQ(record_free_name(dir + "/x.y"), dir + "/x-2.y");
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
+
+// Before the start: a name that could never be written is refused in one line, nothing is made,
+// a file that exists is kept and the next free name told. Also run as an ordinary user.
+TEST(RecordTarget, NamesThatCannotBeWrittenAreRefusedBeforeTheStart) {
+    std::string dir = temp_dir();
+    touch(dir + "/file");
+    touch(dir + "/old.mp4");
+    mkdir((dir + "/ro").c_str(), 0555);
+    // Root may write anywhere: the folder's permission cases then pass (and run again as nobody).
+    const bool root = geteuid() == 0;
+    struct Case {
+        std::string name, use, says;  // `says`: what the reason or the note holds
+        bool ok;
+    } cases[] = {
+        {dir + "/new/deep/rec", dir + "/new/deep/rec", "", true},
+        {dir + "/new/a.gif", dir + "/new/a.gif", "", true},
+        {dir + "/old.mp4", dir + "/old-2.mp4", dir + "/old.mp4 exists (it is never written over); recording into " +
+                                                   dir + "/old-2.mp4 instead", true},
+        {dir + "/file", "", "cannot record into " + dir + "/file: Not a directory", false},
+        {dir + "/file/rec", "", "cannot record into " + dir + "/file/rec: Not a directory", false},
+        {dir + "/file/a.webm", "", "cannot record into " + dir + "/file/a.webm: Not a directory", false},
+        {dir + "/swarm.avi", "", "--record takes a folder or a file ending in .gif, .webm or .mp4, not \"" + dir +
+                                     "/swarm.avi\" (a folder's name may end in /)", false},
+        {dir + "/ro/a.gif", dir + "/ro/a.gif", root ? "" : "cannot record into " + dir + "/ro/a.gif: Permission denied",
+         root},
+        {dir + "/ro/sub/rec", dir + "/ro/sub/rec",
+         root ? "" : "cannot record into " + dir + "/ro/sub/rec: Permission denied", root},
+    };
+    for (const Case& c : cases) {
+        std::string use, note, why;
+        EXPECT_EQ(record_check_target(c.name, use, note, why), c.ok) << c.name << ": " << why;
+        if (c.ok) {
+            EXPECT_EQ(use, c.use);
+            EXPECT_EQ(note, c.says) << c.name;
+        } else {
+            EXPECT_EQ(why, c.says);
+            EXPECT_EQ(why.find('\n'), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(exists(dir + "/new"));
+    EXPECT_EQ(read_file(dir + "/old.mp4").size(), 0u);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 // Frames handed to the recorder as the presenter hands them, without a window.
@@ -489,6 +624,137 @@ TEST_F(RecordTest, AllFramesWritesEveryPageTheProgramShowsWaitingForTheWriter) {
                               "again: kavaro --state /x/kavaro.dat --start 7\n"),
               std::string::npos)
         << messages();
+}
+
+// --record FILE.gif, .webm or .mp4 with --all-frames: every page the program shows is a frame
+// of the file at the fixed rate, the GIF's pixel for pixel; the limit ends the file at once; the
+// end line names the file, its frames, its length and the command that makes it again.
+TEST_F(RecordTest, AllFramesIntoAVideoFileAtItsRate) {
+    gfx_hooks.page_shown = record_page_shown;
+    struct Case {
+        RecordKind kind;
+        const char *name, *codec;
+        int32_t fps;
+        const char* again;
+    } cases[] = {{RECORD_GIF, "a.gif", "gif", 25, " --record-fps 25"},
+                 {RECORD_WEBM, "b.webm", "vp9", 30, ""},
+                 {RECORD_MP4, "c d.mp4", "h264", 60, " --record-fps 60"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordSettings s;
+        s.kind = c.kind;
+        s.video = s.video_asked = dir + "/" + c.name;
+        s.all_frames = true;
+        s.fps = c.fps;
+        s.limit = 12;
+        s.queue_slots = 2;
+        ASSERT_TRUE(record_start(s, err));
+        record_note_origin("--state /x/kavaro.dat --start 7");
+        std::vector<std::vector<uint32_t>> shown;
+        for (int32_t p = 0; p < 16; ++p) {
+            mode12(p & 1);
+            const ImageSurface* d = gfx_images.display_page;
+            if (p >= 2) shown.push_back(colours_of({d->pixels, d->pixels + 640 * 480}, d->palette));
+            std::memset(gfx_images.write_page->pixels + p * 3000, 1 + p % 15, 3000);
+        }
+        for (int i = 0; i < 1000 && !record_counts().video_closed; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(record_counts().video_closed);
+        Video v = read_video(s.video);
+        ASSERT_TRUE(v.ok);
+        EXPECT_EQ(v.codec, c.codec);
+        ASSERT_EQ(v.frames, 12);
+        for (int32_t i = 0; i < 12; ++i) EXPECT_NEAR(v.times[i], double(i) / c.fps, 0.006) << i;
+        if (c.kind == RECORD_GIF) {
+            ASSERT_EQ(v.rgb.size(), 12u);
+            for (int32_t i = 0; i < 12; ++i) EXPECT_TRUE(v.rgb[i] == shown[i]) << i;
+            EXPECT_NE(shown[0], shown[1]);
+        } else {
+            EXPECT_EQ(v.pix_fmt, "yuv420p");
+            EXPECT_NEAR(v.seconds, 12.0 / c.fps, 0.002);
+        }
+        char length[32];
+        std::snprintf(length, sizeof length, "%.2f s", 12.0 / c.fps);
+        const std::string name = c.kind == RECORD_MP4 ? "'" + s.video + "'" : s.video;
+        EXPECT_NE(messages().find("recording into " + s.video + ": 12 frames written, 0 dropped, " + length +
+                                  "; the same recording again: kavaro --state /x/kavaro.dat --start 7 --record " +
+                                  name + " --all-frames --record-limit 12" + c.again + "\n"),
+                  std::string::npos)
+            << messages();
+        record_finish(2000, err);
+        record_reset();
+    }
+}
+
+// Without --all-frames a video shows the frames the window showed, each from the time it was
+// shown, so that it plays at the speed the swarm moved.
+TEST_F(RecordTest, ShownFramesKeepTheTimesTheyWereShown) {
+    RecordSettings s;
+    s.kind = RECORD_GIF;
+    s.video = s.video_asked = dir + "/v.gif";
+    ASSERT_TRUE(record_start(s, err));
+    // Each hand-over lies between the two clock readings around it.
+    std::vector<double> before, after;
+    const auto start = std::chrono::steady_clock::now();
+    auto now = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    for (int32_t i = 0; i < 4; ++i) {
+        FrameSlot& f = frame(i + 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(i == 2 ? 300 : 60));
+        before.push_back(now());
+        record_presented(f, true);
+        after.push_back(now());
+        record_presented(f, false);  // the same picture again: no frame
+        wait_written(i + 1);
+    }
+    record_finish(2000, err);
+    Video v = read_video(s.video);
+    ASSERT_EQ(v.frames, 4);
+    // A GIF's delays are in hundredths of a second.
+    for (int32_t i = 0; i < 4; ++i) {
+        EXPECT_GE(v.times[i], before[i] - after[0] - 0.006) << i;
+        EXPECT_LE(v.times[i], after[i] - before[0] + 0.006) << i;
+    }
+    EXPECT_TRUE(v.rgb[2] == colours_of(pattern(640, 480, 16, 3), gfx_palette_256));
+    EXPECT_NE(messages().find(": 4 frames written, 0 dropped, "), std::string::npos) << messages();
+}
+
+// A name taken after the start-up's check is not written over either; a video that never got
+// a frame is removed.
+TEST_F(RecordTest, AVideoNeverOverwritesAndAnEmptyOneIsRemoved) {
+    touch(dir + "/a.mp4");
+    RecordSettings s;
+    s.kind = RECORD_MP4;
+    s.video = s.video_asked = dir + "/a.mp4";
+    ASSERT_TRUE(record_start(s, err));
+    EXPECT_TRUE(exists(dir + "/a-2.mp4"));
+    record_finish(2000, err);
+    EXPECT_FALSE(exists(dir + "/a-2.mp4"));
+    EXPECT_EQ(read_file(dir + "/a.mp4").size(), 0u);
+    const std::string m = messages();
+    EXPECT_NE(m.find(dir + "/a.mp4 exists (it is never written over); recording into " + dir + "/a-2.mp4 instead\n"),
+              std::string::npos) << m;
+    EXPECT_NE(m.find("recording into " + dir + "/a-2.mp4: 0 frames written, 0 dropped, 0.00 s (nothing was shown: the "
+                     "file was removed)\n"),
+              std::string::npos) << m;
+}
+
+// A disk that is full from the first byte: every format says so, in the system's words.
+TEST(RecordVideoFile, AFullDiskIsToldWithItsReason) {
+    std::vector<uint8_t> px = pattern(64, 48, 16, 1);
+    for (RecordKind kind : {RECORD_GIF, RECORD_WEBM, RECORD_MP4}) {
+        int fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        std::string why;
+        RecordVideo* v = record_video_open(fd, kind, 64, 48, 30, true, why);
+        bool ok = v != nullptr;
+        for (int64_t i = 0; ok && i < 90; ++i) ok = record_video_frame(v, px.data(), gfx_palette_256, 16, i, why);
+        double seconds = 0;
+        std::string closing;
+        if (v) ok = record_video_close(v, seconds, closing) && ok;
+        if (why.empty()) why = closing;
+        EXPECT_FALSE(ok) << kind;
+        EXPECT_NE(why.find("No space left on device"), std::string::npos) << kind << ": " << why;
+    }
 }
 
 }  // namespace

@@ -251,7 +251,7 @@ async function main() {
     await closeAll(a);
   });
 
-  await check('the bar: snapshot, download, full screen, presets, language; Alt+Enter, Ctrl+Break', async () => {
+  await check('the bar: snapshot, download, record, full screen, presets, language; Alt+Enter, Ctrl+Break', async () => {
     const page = await open(PAGE + '?start=8');
     await frames(page, 10);
     expect((await page.textContent('#bar-open')) === 'Megnyitas', 'the bar is not Hungarian');
@@ -267,6 +267,18 @@ async function main() {
     const state = await download;
     await state.saveAs(path.join(WORK, 'bar-state.dat'));
     expect(fs.readFileSync(path.join(WORK, 'bar-state.dat'), 'latin1') === (await stateFile(page)), 'not the state file');
+    // Record, then Stop: a WebM of the canvas.
+    await page.click('#bar-record');
+    expect((await page.textContent('#bar-record')) === 'Leallitas', 'Record did not become Stop');
+    await page.waitForTimeout(1500);
+    download = page.waitForEvent('download');
+    await page.click('#bar-record');
+    const video = await download;
+    expect(/^kavaro-\d{8}-\d{6}\.webm$/.test(video.suggestedFilename()), 'named ' + video.suggestedFilename());
+    await video.saveAs(path.join(WORK, 'bar-record.webm'));
+    const webm = fs.readFileSync(path.join(WORK, 'bar-record.webm'));
+    expect(webm.length > 1000 && webm.readUInt32BE(0) === 0x1a45dfa3, 'not a WebM: ' + webm.length + ' bytes');
+    expect((await page.textContent('#bar-record')) === 'Felvetel', 'Stop did not become Record');
     // Alt+Enter: full screen stretched, smoothed, with the page's proportions, smoothed, the window.
     const presentation = () => page.evaluate(() => [!!document.fullscreenElement,
                                                      document.getElementById('screen').style.imageRendering]);
