@@ -37,11 +37,12 @@ limit_said() { echo "limit $1 ms at load $(cut -d' ' -f1 /proc/loadavg) on $(npr
 said() {
   local state=running
   local rc=0
+  [ -n "$APP_PID" ] || { echo "no program"; return; }
   if ! kill -0 "$APP_PID" 2>/dev/null; then
     wait "$APP_PID" 2>/dev/null || rc=$?
     state="ended with status $rc"
   fi
-  echo "the program $state; it said: $(tr '\n' ' ' <"$WORK/stderr" | cut -c1-400)"
+  echo "the program $state; it said: $(tr '\n' ' ' <"$WORK/${WORK_ERR:-stderr}" | cut -c1-400)"
 }
 
 start() {
@@ -259,11 +260,28 @@ key_to() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key "$2"
 no_dialogs() {
   [ "$(dialogs)" = 0 ] && [ "$(dialogs "$WORK/stderr2")" = 0 ] || { cat "$WORK/stderr" "$WORK/stderr2" >&2; fail "$1: a dialog"; }
 }
+watch_ready() { for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done; }
+# Two programs' saves: two files made, then both renamed onto one name while the watcher is held
+# (as a loaded machine may hold it): still two lines.
+mkdir "$WORK/renames"
+rm -f "$WORK/renames/end"
+python3 "$WATCH" "$WORK/renames" end >"$WORK/created" &
+watcher=$!
+watch_ready
+kill -STOP "$watcher"
+echo a >"$WORK/renames/a"
+echo b >"$WORK/renames/b"
+mv "$WORK/renames/a" "$WORK/renames/same"
+mv "$WORK/renames/b" "$WORK/renames/same"
+touch "$WORK/renames/end"
+kill -CONT "$watcher"
+wait "$watcher"
+[ "$(grep -cx same "$WORK/created")" = 2 ] || fail "the watcher saw two renames onto one name as $(grep -cx same "$WORK/created")"
 # The saves put in place so far: the renames onto kavaro.dat that the watcher has seen.
 rm -f "$WORK/watch.end"
 python3 "$WATCH" "$WORK" watch.end >"$WORK/created" &
 watcher=$!
-for _ in $(seq 200); do grep -q ready "$WORK/created" 2>/dev/null && break; sleep 0.01; done
+watch_ready
 puts=0
 put_in_place() {  # put_in_place N WHAT: waits (30 s at most) for N more saves to be put in place
   puts=$((puts + $1))
@@ -273,7 +291,11 @@ put_in_place() {  # put_in_place N WHAT: waits (30 s at most) for N more saves t
     [ "$seen" -ge "$puts" ] && return 0
     sleep 0.02
   done
-  fail "$2: $seen saves put in place in all, not $puts, within 30 s"
+  # Whether a key never became a save (fewer temporary files than saves) or a save was begun
+  # and not put in place, and what each program said.
+  local temps
+  temps=$(grep -cE '^kavaro\.dat\..{6}\.tmp$' "$WORK/created" || true)
+  fail "$2: $seen saves put in place in all, not $puts, within 30 s; $temps temporary files made; first $(APP_PID=$PID1 WORK_ERR=stderr said); second $(APP_PID=$PID2 WORK_ERR=stderr2 said)"
 }
 start
 PID1=$APP_PID
