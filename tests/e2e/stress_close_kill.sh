@@ -275,7 +275,9 @@ mv "$WORK/renames/a" "$WORK/renames/same"
 mv "$WORK/renames/b" "$WORK/renames/same"
 touch "$WORK/renames/end"
 kill -CONT "$watcher"
-wait "$watcher"
+for _ in $(seq 500); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.01; done
+kill "$watcher" 2>/dev/null && fail "the watcher did not see the end of two renames in 5 s"
+wait "$watcher" 2>/dev/null || true
 [ "$(grep -cx same "$WORK/created")" = 2 ] || fail "the watcher saw two renames onto one name as $(grep -cx same "$WORK/created")"
 # The saves put in place so far: the renames onto kavaro.dat that the watcher has seen.
 rm -f "$WORK/watch.end"
