@@ -73,11 +73,11 @@ NUM_INLINE double cut(double x, int bits) {
 // of 29 bits or fewer (`kShortD`; else d is split in halves).
 template <bool kShortD>
 NUM_INLINE NumDd atan_unit(double b) {
-    // i rounded half up from b 256 (exact): b * 128 + 0.5 could round up to the next i, and
-    // b − u would then not be exact.
-    const int32_t i = (static_cast<int32_t>(b * 256) + 1) >> 1;  // 0 ... 128
-    const NumAtanUnit& t = kNumAtanUnit[i];
-    const double d = b - i * (1.0 / 128);
+    // i = 128 b (exact) rounded to the nearest integer, ties to even, in the low bits of the
+    // sum: |d| <= 1/256 either way at a tie, and no conversion to an integer and back.
+    const double shifted = b * 128 + 0x1.8p52;
+    const NumAtanUnit& t = kNumAtanUnit[static_cast<uint32_t>(num_bits_of(shifted)) & 255];  // 0 ... 128
+    const double d = b - (shifted - 0x1.8p52) * (1.0 / 128);
     NumDd lead;
     double small = t.t1_lo * d;
     if constexpr (kShortD) {

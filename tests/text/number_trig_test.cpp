@@ -127,6 +127,8 @@ std::vector<double> sample_arguments() {
         xs.push_back(from_bits(gen() & 0x7fefffffffffffff) * (i % 2 ? 1 : -1));
         xs.push_back(std::ldexp(static_cast<double>(gen() >> 11), -53 - static_cast<int>(i % 40)));
     }
+    // The arc tangent's rows below 1 meet halfway between two: (2 j + 1) / 256.
+    for (int j = 0; j < 128; ++j) xs.push_back((2 * j + 1) / 256.0);
     return xs;
 }
 
