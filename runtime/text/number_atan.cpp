@@ -34,9 +34,10 @@ inline bool atan_special(double x, uint64_t abits, double& y) {
     return false;
 }
 
-// The table entry of a (0 below 2^-8, with m = 0) and its m.
+// The table entry of a (0 below 2^-8, with m = 0) and its m; `kAboveOne` when a > 1 is known.
+template <bool kAboveOne = false>
 NUM_INLINE int32_t atan_entry(uint64_t abits, double& m) {
-    if (abits < kTableBits) {
+    if (!kAboveOne && abits < kTableBits) {
         m = 0;
         return 0;
     }
@@ -99,7 +100,7 @@ NUM_INLINE NumDd atan_unit(double b) {
 template <bool kSingle>
 NUM_INLINE NumDd atan_above_one(double a, uint64_t abits) {
     double m;
-    const int32_t entry = atan_entry(abits, m);
+    const int32_t entry = atan_entry<true>(abits, m);
     const double n = a - m;
     double d_hi, d_lo, dq;
     if constexpr (kSingle) {
@@ -151,9 +152,9 @@ NUM_INLINE NumTrigApprox atan_fast_inside(double x) {
     else
         y = single ? atan_above_one<true>(a, abits) : atan_above_one<false>(a, abits);
     const NumTrigApprox f = num_rounding_test(y, kNumAtanFastBound);
-    // The sign: hi is positive; lo's sign bit flipped.
-    return {std::copysign(f.hi, x), num_from_bits(num_bits_of(f.lo) ^ (xbits & ~kNumAbsBits)),
-            f.decided};
+    // The sign: hi is positive, so both sign bits are flipped alike.
+    const NumDd signed_y = num_dd_flip({f.hi, f.lo}, xbits & ~kNumAbsBits);
+    return {signed_y.hi, signed_y.lo, f.decided};
 }
 
 NUM_INLINE NumTrigApprox atan_fast(double x) {
