@@ -1,7 +1,8 @@
 // Pass 1 of the force step on WebAssembly's SIMD128 vectors (2 doubles a vector), for the page.
 // The desktop's vector kernels (sim_force_vector_desktop.cpp) step for step, lane for lane, with
 // the same margin test, the same order of additions and the same fallbacks, so the results are
-// the scalar step's to the bit (docs/exactness.md). WebAssembly has no fused multiply-add:
+// the scalar step's to the bit (docs/exactness.md); only more objects are taken side by side.
+// WebAssembly has no fused multiply-add:
 // - the polynomials of the own arc tangent and cosine round after every product and every sum;
 //   their bounds (sim_force_coefficients.h, "without fused multiply-adds") stay far inside the
 //   margin;
@@ -24,6 +25,9 @@ namespace {
 using V = v128_t;   // two doubles, or two 64-bit integers, or a mask of two lanes
 using VF = v128_t;  // two singles in the low lanes of a float vector
 constexpr int kLanes = 2;
+// Objects the kernel takes side by side: the browser's compiler keeps the chains of three in
+// flight together (a third faster than one; four gain nothing more).
+constexpr int kObjects = 3;
 
 inline V Set(double x) { return wasm_f64x2_splat(x); }
 inline V Add(V a, V b) { return wasm_f64x2_add(a, b); }
@@ -224,17 +228,18 @@ inline V CosineArgument(VF a, VF den, const Constants& c) {
     return Single(Mul(c.deg, Add(Promote(a), c.c180)));
 }
 
-// The three parts of a pair side by side: for each plane the angle of (num, den), turned half a
-// circle, its cosine times the strength; the lanes any stage does not trust are cleared from ok.
-template <SimForceTrial kTrial>
-inline void Parts(const V (&num)[3], const V (&den)[3], const VF (&den_f)[3], V strength,
-                  const Constants& c, V (&u)[3], V& ok) {
-    V r[3], y[3], arg[3], x[3];
-    for (int w = 0; w < 3; ++w) r[w] = Single(Div(Add(num[w], c.tiny), Add(den[w], c.tiny)));
+// The parts of pairs side by side (three a pair): for each plane the angle of (num, den), turned
+// half a circle, its cosine times the strength; the lanes any stage does not trust are cleared
+// from ok.
+template <SimForceTrial kTrial, int W>
+inline void Parts(const V (&num)[W], const V (&den)[W], const VF (&den_f)[W], V strength,
+                  const Constants& c, V (&u)[W], V& ok) {
+    V r[W], y[W], arg[W], x[W];
+    for (int w = 0; w < W; ++w) r[w] = Single(Div(Add(num[w], c.tiny), Add(den[w], c.tiny)));
     AngleStage<kTrial>(r, y, ok);
-    for (int w = 0; w < 3; ++w) arg[w] = CosineArgument(Demote(y[w]), den_f[w], c);
+    for (int w = 0; w < W; ++w) arg[w] = CosineArgument(Demote(y[w]), den_f[w], c);
     CosineStage<kTrial>(arg, strength, x, ok);
-    for (int w = 0; w < 3; ++w) u[w] = Single(x[w]);
+    for (int w = 0; w < W; ++w) u[w] = Single(x[w]);
 }
 
 // The same for one pair with the scalar step's value on the lanes a stage does not trust.
@@ -305,18 +310,26 @@ inline void AddPair(V ux, V uy, V uz, V g, V& fx, V& fy, V& fz) {
     fz = Single(Sub(fz, Mul(uz, g)));
 }
 
-// Object q: the parts u (three a pair) and the gain g; false unless every distance is finite
-// and every stage trusted on both lanes.
-template <SimForceTrial kTrial>
-inline bool FastObject(const SimForceJob& j, VF px, VF py, VF pz, int32_t q, V strength,
-                       const Constants& c, V (&u)[3], V& g) {
-    VF df[3];
-    V dd[3];
-    const V dist = Differences(j, px, py, pz, q, df, dd);
-    V ok = wasm_f64x2_lt(dist, c.inf);
-    g = Gain(dist, c);
-    const V num[3] = {dd[0], dd[1], dd[2]}, den[3] = {dd[2], dd[0], dd[1]};
-    const VF den_f[3] = {df[2], df[0], df[1]};
+// Objects q ... q + P - 1: their parts u (three a pair) and gains g; false unless every distance
+// is finite and every stage trusted on both lanes. Several objects side by side give the
+// processor more independent chains to work on at once.
+template <SimForceTrial kTrial, int P>
+inline bool FastObjects(const SimForceJob& j, VF px, VF py, VF pz, int32_t q, V strength,
+                        const Constants& c, V (&u)[3 * P], V (&g)[P]) {
+    V num[3 * P], den[3 * P], ok = AllLanes();
+    VF den_f[3 * P];
+    for (int k = 0; k < P; ++k) {
+        VF df[3];
+        V dd[3];
+        const V dist = Differences(j, px, py, pz, q + k, df, dd);
+        ok = wasm_v128_and(ok, wasm_f64x2_lt(dist, c.inf));
+        g[k] = Gain(dist, c);
+        for (int w = 0; w < 3; ++w) {
+            num[3 * k + w] = dd[w];
+            den[3 * k + w] = dd[(w + 2) % 3];
+            den_f[3 * k + w] = df[(w + 2) % 3];
+        }
+    }
     Parts<kTrial>(num, den, den_f, strength, c, u, ok);
     return AllTrue(ok);
 }
@@ -369,10 +382,24 @@ float Forces(SimForceJob& j, int32_t from, int32_t to) {
             const V strength = Set(strength_scalar);
             const int32_t t = j.groups[s][k].object;
             const int32_t q0 = j.start[t], q1 = q0 + j.count[t];
-            for (int32_t q = q0; q < q1; ++q) {
-                V u[3], g;
-                if (__builtin_expect(FastObject<kTrial>(j, px, py, pz, q, strength, c, u, g), 1))
-                    AddPair(u[0], u[1], u[2], g, fx, fy, fz);
+            // kObjects objects at a time, the rest one by one; where the fast way does not serve,
+            // each object of the step the long way, in order.
+            int32_t q = q0;
+            for (; q + kObjects <= q1; q += kObjects) {
+                V u[3 * kObjects], g[kObjects];
+                if (__builtin_expect(FastObjects<kTrial, kObjects>(j, px, py, pz, q, strength, c, u, g), 1)) {
+                    for (int p = 0; p < kObjects; ++p)
+                        AddPair(u[3 * p], u[3 * p + 1], u[3 * p + 2], g[p], fx, fy, fz);
+                } else {
+                    for (int p = 0; p < kObjects; ++p)
+                        CarefulObject<kTrial>(j, i, px, py, pz, q + p, strength, strength_scalar, c,
+                                              fx, fy, fz);
+                }
+            }
+            for (; q < q1; ++q) {
+                V u[3], g[1];
+                if (__builtin_expect(FastObjects<kTrial, 1>(j, px, py, pz, q, strength, c, u, g), 1))
+                    AddPair(u[0], u[1], u[2], g[0], fx, fy, fz);
                 else
                     CarefulObject<kTrial>(j, i, px, py, pz, q, strength, strength_scalar, c, fx, fy, fz);
             }
