@@ -246,7 +246,9 @@ TEST_F(ForceFixture, NudgedLibraryStaysExactOnlyWithTheRoundingCheck) {
     sim_set_cell(kSimRowSpecies, kSimColValue, 2);
     sim_build_cells();
     sim_set_cell(kSimRowCount, kSimColValue, 11);
-    sim_set_cell(kSimRowCount + 1, kSimColValue, 1);
+    // Four objects at the origin: a kernel that takes several objects at a time meets the
+    // refused lanes inside its group as well as after it.
+    sim_set_cell(kSimRowCount + 1, kSimColValue, 4);
     sim_set_cell(rule_row(0, 1), kSimColValue, -1);
     sim_sync_species();
     for (int p = 0; p < 11; ++p) {
@@ -256,7 +258,7 @@ TEST_F(ForceFixture, NudgedLibraryStaysExactOnlyWithTheRoundingCheck) {
         set_pos(0, p, v);
     }
     const float origin[3] = {0, 0, 0};
-    set_pos(1, 0, origin);
+    for (int p = 0; p < 4; ++p) set_pos(1, p, origin);
     sim_central_pull = 0;
     sim_displacement = 50;
     const auto start = snapshot();
