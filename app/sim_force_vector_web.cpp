@@ -405,7 +405,8 @@ float Forces(SimForceJob& j, int32_t from, int32_t to) {
             int32_t q = q0;
             for (; q + kObjects <= q1; q += kObjects) {
                 V u[3 * kObjects], g[kObjects];
-                if (__builtin_expect(FastObjects<kTrial, kObjects>(j, px, py, pz, q, strength, c, u, g), 1)) {
+                const bool fast = FastObjects<kTrial, kObjects>(j, px, py, pz, q, strength, c, u, g);
+                if (__builtin_expect(fast, 1)) {
                     UNROLLED
                     for (int p = 0; p < kObjects; ++p)
                         AddPair(u[3 * p], u[3 * p + 1], u[3 * p + 2], g[p], fx, fy, fz);
