@@ -32,7 +32,7 @@ constexpr int32_t kMaxThreads = 64;
 // Below this many pairs a step is not worth waking the workers for.
 constexpr int64_t kParallelPairs = 4096;
 // Objects the scalar kernel takes side by side, the chains of their six parts in flight together
-// (a third faster than one at a time; three gain nothing more).
+// (a third to a half faster than one at a time; three gain nothing more).
 constexpr int32_t kObjects = 2;
 // Pairs of one round of pass 1; the program thread takes its check-point between rounds, so a
 // pause or a close request waits for at most one round (about 0.1 s).
